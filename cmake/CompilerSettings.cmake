@@ -1,0 +1,44 @@
+# Compiler and linker settings shared by every target of the project.
+
+# The tone codes depend on each double operation rounding on its own: no x87 extended
+# precision in 32-bit builds and no fused multiply-add anywhere.
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  add_compile_options(-ffp-contract=off)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    add_compile_options(-msse2 -mfpmath=sse)
+  endif()
+elseif(MSVC)
+  add_compile_options(/fp:precise)
+endif()
+
+if(EXCLUSIVE_TONE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  # Windows Vista is the oldest system the program supports.
+  add_compile_definitions(_WIN32_WINNT=0x0600 WINVER=0x0600 UNICODE _UNICODE)
+  if(MINGW)
+    # One self-contained executable: no libstdc++, libgcc or winpthread DLL beside it.
+    add_link_options(-static -Wl,--subsystem,console:6.0 -Wl,--major-os-version,6
+                     -Wl,--minor-os-version,0 -Wl,--dynamicbase -Wl,--nxcompat)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+      add_link_options(-Wl,--high-entropy-va)
+    endif()
+  elseif(MSVC)
+    set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+    add_link_options(/SUBSYSTEM:CONSOLE,6.00 /DYNAMICBASE /NXCOMPAT)
+  endif()
+endif()
+
+# Warnings as errors for the project's own targets (not for third-party code built alongside).
+function(exclusive_tone_strict target)
+  if(MSVC)
+    set(flags /W4 /WX /permissive-)
+  else()
+    set(flags -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Werror)
+  endif()
+  # C++ only: the resource compiler shares the target's options but knows none of these.
+  target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:CXX>:${flags}>")
+endfunction()

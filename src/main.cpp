@@ -1,0 +1,19 @@
+// exclusive-tone: plays a continuous 500 Hz full-scale sine on the default audio device in an
+// exclusive, event-driven stream, then reports how the stream ended.
+
+#include <cstdint>
+#include <iostream>
+
+#include "exclusive/exclusive_stream.h"
+#include "tone/tone_generator.h"
+
+int main() {
+    // Initialised once for the thread's whole life; a failure shows up in the calls that follow.
+    static_cast<void>(CoInitialize(nullptr));
+    ToneGenerator generator{};
+    const HRESULT result = PlayExclusiveStream(generator);
+    // The 32-bit pattern in lower-case hex, the same digits whatever the width of HRESULT.
+    std::cout << "PlayExclusiveStream() returned " << std::hex
+              << static_cast<std::uint32_t>(result);
+    return 0;
+}

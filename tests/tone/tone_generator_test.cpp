@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "pcm_samples.h"
+#include "tone/tone_generator.h"
+
+namespace {
+
+struct KnownFrame {
+    std::uint32_t bits;
+    std::uint64_t frame;
+    std::vector<std::uint8_t> bytes;  // one sample; both channels carry it
+};
+
+class KnownFrames : public testing::TestWithParam<KnownFrame> {};
+
+TEST_P(KnownFrames, FreshStereoGeneratorWritesTheExactBytes) {
+    const KnownFrame& known = GetParam();
+    ToneGenerator tone = MakeTone(48000, 2, known.bits);
+    const std::vector<std::uint8_t> buffer = Fill(tone, 100);
+    const std::size_t sampleBytes = known.bits / 8;
+    for (std::size_t channel = 0; channel < 2; ++channel) {
+        const std::size_t offset = (known.frame * 2 + channel) * sampleBytes;
+        const std::vector<std::uint8_t> sample(buffer.begin() + static_cast<long>(offset),
+                                               buffer.begin() + static_cast<long>(offset + sampleBytes));
+        EXPECT_EQ(sample, known.bytes) << "frame " << known.frame << " channel " << channel;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PeaksAndZeros, KnownFrames,
+    testing::Values(KnownFrame{16, 0, {0x00, 0x00}}, KnownFrame{16, 24, {0xFF, 0x7F}},
+                    KnownFrame{16, 48, {0x00, 0x00}}, KnownFrame{16, 72, {0x01, 0x80}},
+                    KnownFrame{24, 0, {0x00, 0x00, 0x00}}, KnownFrame{24, 24, {0xFF, 0xFF, 0x7F}},
+                    KnownFrame{24, 72, {0x01, 0x00, 0x80}},
+                    KnownFrame{32, 0, {0x00, 0x00, 0x00, 0x00}},
+                    KnownFrame{32, 24, {0xFF, 0xFF, 0xFF, 0x7F}},
+                    KnownFrame{32, 72, {0x01, 0x00, 0x00, 0x80}}));
+
+TEST(ToneGenerator, FrameOneRecursAfterOnePeriodOfNinetySixFrames) {
+    ToneGenerator tone = MakeTone(48000, 2, 16);
+    const std::vector<std::uint8_t> buffer = Fill(tone, 98);
+    // sin(pi / 48) * 32767 = 2143.06...
+    EXPECT_EQ(DecodeSample(&buffer[1 * 4], 2), 2143);
+    EXPECT_EQ(DecodeSample(&buffer[97 * 4], 2), 2143);
+}
+
+TEST(ToneGenerator, ZeroFramesWritesNothingButClearsFlags) {
+    ToneGenerator tone = MakeTone(48000, 2, 16, 5);
+    std::uint8_t guard = 0xAB;
+    std::uint32_t flags = 0xFFFFFFFF;
+    EXPECT_EQ(tone.FillBuffer(0, &guard, &flags), 0);
+    EXPECT_EQ(guard, 0xAB);
+    EXPECT_EQ(flags, 0u);
+    EXPECT_EQ(tone.framesGenerated, 5u);
+}
+
+TEST(ToneGenerator, ReportsFlagsZeroAndAcceptsNullFlags) {
+    ToneGenerator tone = MakeTone(48000, 2, 24);
+    std::vector<std::uint8_t> buffer(6 * 10);
+    std::uint32_t flags = 2;
+    EXPECT_EQ(tone.FillBuffer(10, buffer.data(), &flags), 0);
+    EXPECT_EQ(flags, 0u);
+    EXPECT_EQ(tone.FillBuffer(10, buffer.data(), nullptr), 0);
+    EXPECT_EQ(tone.framesGenerated, 20u);
+}
+
+TEST(ToneGenerator, WritesExactlyTheFramesAskedFor) {
+    ToneGenerator tone = MakeTone(48000, 2, 16);
+    std::vector<std::uint8_t> buffer(41, 0xCD);
+    tone.FillBuffer(10, buffer.data(), nullptr);
+    EXPECT_EQ(buffer[40], 0xCD);
+    EXPECT_NE(buffer[39], 0xCD);  // the last sample of frame 9 was written
+    EXPECT_EQ(tone.framesGenerated, 10u);
+}
+
+struct Split {
+    std::uint32_t bits;
+    std::uint32_t channels;
+    std::vector<std::uint32_t> calls;  // frames per call, adding up to the whole
+};
+
+class PhaseContinuity : public testing::TestWithParam<Split> {};
+
+TEST_P(PhaseContinuity, SplitCallsWriteTheSameBytesAsOneCall) {
+    const Split& split = GetParam();
+    std::uint32_t total = 0;
+    for (std::uint32_t frames : split.calls) total += frames;
+
+    ToneGenerator whole = MakeTone(48000, split.channels, split.bits, 1000003);
+    const std::vector<std::uint8_t> expected = Fill(whole, total);
+
+    ToneGenerator pieces = MakeTone(48000, split.channels, split.bits, 1000003);
+    std::vector<std::uint8_t> joined;
+    for (std::uint32_t frames : split.calls) {
+        const std::vector<std::uint8_t> part = Fill(pieces, frames);
+        joined.insert(joined.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(joined, expected);
+    EXPECT_EQ(pieces.framesGenerated, whole.framesGenerated);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, PhaseContinuity,
+                         testing::Values(Split{16, 2, {48, 48}}, Split{24, 2, {1, 0, 143, 144}},
+                                         Split{32, 1, {7, 89, 480}}, Split{32, 6, {160, 3}}));
+
+TEST(ToneGenerator, EveryChannelOfAFrameCarriesTheSameSample) {
+    ToneGenerator tone = MakeTone(48000, 6, 24, 77);
+    const std::vector<std::uint8_t> buffer = Fill(tone, 96);
+    for (std::size_t frame = 0; frame < 96; ++frame) {
+        const std::uint8_t* first = &buffer[frame * 18];
+        for (std::size_t channel = 1; channel < 6; ++channel) {
+            EXPECT_EQ(DecodeSample(first + channel * 3, 3), DecodeSample(first, 3));
+        }
+    }
+}
+
+TEST(ToneGenerator, TwentyFourValidBitsInThirtyTwoAreFilledAsThirtyTwo) {
+    // The generator only knows the container width: full 32-bit values, low byte included.
+    ToneGenerator tone = MakeTone(48000, 2, 32);
+    const std::vector<std::uint8_t> buffer = Fill(tone, 2);
+    // sin(pi / 48) * 2147483647 = 140452150.48...
+    EXPECT_EQ(DecodeSample(&buffer[8], 4), 140452150);
+    EXPECT_NE(buffer[8], 0);
+}
+
+TEST(ToneGenerator, IsFiveHundredHertzAtOtherRates) {
+    // At 44100 frames per second frame 2205 is exactly 25 periods in: a zero crossing.
+    ToneGenerator tone = MakeTone(44100, 1, 16, 2205 - 1);
+    const std::vector<std::uint8_t> buffer = Fill(tone, 3);
+    EXPECT_EQ(DecodeSample(&buffer[2], 2), 0);
+    // 8000 frames per second: one period is 16 frames, its quarter is frame 4.
+    ToneGenerator slow = MakeTone(8000, 1, 16, 4 + 16 * 1000);
+    EXPECT_EQ(DecodeSample(Fill(slow, 1).data(), 2), 32767);
+}
+
+class UnsupportedWidths : public testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(UnsupportedWidths, WriteSilenceOfTheirWidthAndAdvanceThePhase) {
+    const std::uint32_t bits = GetParam();
+    const std::size_t frameBytes = 2 * (bits / 8);
+    constexpr std::uint32_t kFrames = 5;
+    std::vector<std::uint8_t> buffer(frameBytes * kFrames + 16, 0xEE);
+    ToneGenerator tone = MakeTone(48000, 2, bits, 24);
+    std::uint32_t flags = 1;
+    EXPECT_EQ(tone.FillBuffer(kFrames, buffer.data(), &flags), 0);
+    EXPECT_EQ(flags, 0u);
+    for (std::size_t i = 0; i < buffer.size(); ++i) {
+        EXPECT_EQ(buffer[i], i < frameBytes * kFrames ? 0x00 : 0xEE) << "byte " << i;
+    }
+    EXPECT_EQ(tone.framesGenerated, 24u + kFrames);
+}
+
+// Widths above 32 bits are wider than a sample can be: still silence, never stray bytes.
+INSTANTIATE_TEST_SUITE_P(Widths, UnsupportedWidths,
+                         testing::Values(0u, 4u, 8u, 12u, 20u, 40u, 48u, 64u, 128u));
+
+}  // namespace
