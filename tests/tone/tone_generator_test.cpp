@@ -10,7 +10,7 @@ namespace {
 
 struct KnownFrame {
     std::uint32_t bits;
-    std::uint64_t frame;
+    std::size_t frame;
     std::vector<std::uint8_t> bytes;  // one sample; both channels carry it
 };
 
@@ -23,8 +23,7 @@ TEST_P(KnownFrames, FreshStereoGeneratorWritesTheExactBytes) {
     const std::size_t sampleBytes = known.bits / 8;
     for (std::size_t channel = 0; channel < 2; ++channel) {
         const std::size_t offset = (known.frame * 2 + channel) * sampleBytes;
-        const std::vector<std::uint8_t> sample(buffer.begin() + static_cast<long>(offset),
-                                               buffer.begin() + static_cast<long>(offset + sampleBytes));
+        const std::vector<std::uint8_t> sample(&buffer[offset], &buffer[offset] + sampleBytes);
         EXPECT_EQ(sample, known.bytes) << "frame " << known.frame << " channel " << channel;
     }
 }

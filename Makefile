@@ -1,0 +1,42 @@
+# Two commands on a fresh Debian or Ubuntu machine: `make run` and `make test`.
+# Each first installs whatever is missing (scripts/setup.sh).
+
+SETUP := scripts/setup.sh
+TEST_LEGS := host host-sanitize host-i386 win64
+
+.PHONY: setup run run-wine test test-win32 build-win32 bench clean format
+
+setup:
+	@$(SETUP)
+
+# The main job: the player's stream on the virtual exclusive endpoint (no exclusive device
+# exists on Linux), then the captured tone as a WAV file and a picture.
+run: setup
+	@cmake --preset win64 >/dev/null && cmake --build --preset win64 --target exclusive-tone-virtual >/dev/null
+	@scripts/virtual-run.sh build/win64/bin/exclusive-tone-virtual.exe build/run
+
+# The real program under Wine's own audio stack.
+run-wine: setup build-win32
+	@scripts/wine64-run build/win64/bin/exclusive-tone.exe; echo
+
+build-win32:
+	@cmake --preset win32 >/dev/null && cmake --build --preset win32
+
+test: setup build-win32
+	@set -e; for leg in $(TEST_LEGS); do \
+	  echo "== $$leg"; \
+	  cmake --preset $$leg >/dev/null; \
+	  cmake --build --preset $$leg; \
+	  ctest --preset $$leg; \
+	done
+
+# The 32-bit product's tests under 32-bit Wine: minutes per process on this kernel.
+test-win32: build-win32
+	@$(SETUP) --win32
+	ctest --preset win32 --timeout 3600
+
+clean:
+	rm -rf build
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
