@@ -1,0 +1,108 @@
+#pragma once
+
+// An in-process stand-in for an exclusive-mode audio render endpoint. Installed as the class
+// object of CLSID_MMDeviceEnumerator, it is what CoCreateInstance hands to a player in this
+// process: enumerator, default device, audio client and render client, behaving like
+// exclusive-mode hardware, recording every call and keeping every frame it is given.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/audio_endpoint.h"
+
+namespace virtual_endpoint {
+
+struct SampleFormat {
+    WORD bitsPerSample;
+    WORD validBitsPerSample;
+    bool operator==(const SampleFormat& other) const {
+        return bitsPerSample == other.bitsPerSample &&
+               validBitsPerSample == other.validBitsPerSample;
+    }
+};
+
+enum class Pacing {
+    kOnDemand,  // the next event is set as soon as a buffer is released: as fast as consumed
+    kRealTime,  // a clock thread sets the event once per period
+};
+
+// Makes the occurrence-th call (counting from 1) of method, such as "IAudioClient::Start",
+// return result instead of doing its work.
+struct Fault {
+    std::string method;
+    unsigned occurrence;
+    HRESULT result;
+};
+
+struct EndpointConfig {
+    // 48 kHz stereo integer PCM formats played exclusively; every other one is refused.
+    std::vector<SampleFormat> acceptedFormats{{24, 24}};
+    // What IsFormatSupported says of the others; may be a success code such as S_FALSE.
+    HRESULT refusal = AUDCLNT_E_UNSUPPORTED_FORMAT;
+    REFERENCE_TIME minimumPeriod = 30000;
+    REFERENCE_TIME defaultPeriod = 100000;
+    // Buffers must be a multiple of this many bytes (0: any size), as on HD-audio hardware.
+    UINT32 alignmentBytes = 0;
+    Pacing pacing = Pacing::kOnDemand;
+    // The event is set this many times after Start, and then never again.
+    std::optional<std::uint64_t> eventLimit;
+    // GetBuffer reports device removal once the event has been set this many times.
+    std::optional<std::uint64_t> removalAfterEvents;
+    std::vector<Fault> faults;
+    // When set, released frames go here instead of being kept.
+    std::function<void(const std::uint8_t* bytes, std::size_t size)> frameSink;
+};
+
+struct CallRecord {
+    std::string method;     // "IAudioClient::Initialize"
+    std::string arguments;  // the values passed, as text
+    HRESULT result;
+};
+
+// One period of a running stream, on the endpoint's own clock (microseconds since Start).
+struct PeriodTiming {
+    double eventSet;
+    std::optional<double> bufferReleased;  // the first release after this event
+};
+
+class VirtualEndpoint {
+public:
+    explicit VirtualEndpoint(EndpointConfig config = {});
+    ~VirtualEndpoint();
+    VirtualEndpoint(const VirtualEndpoint&) = delete;
+    VirtualEndpoint& operator=(const VirtualEndpoint&) = delete;
+
+    // Registers the endpoint as this process's MMDevice enumerator class; Uninstall revokes it.
+    HRESULT Install();
+    void Uninstall();
+
+    std::vector<CallRecord> Calls() const;
+    std::vector<std::string> CallNames() const;
+    // References handed out by the endpoint's objects and not yet released.
+    long OutstandingReferences() const;
+    // Every frame released to the endpoint, as bytes of the initialised format.
+    std::vector<std::uint8_t> CapturedBytes() const;
+    // The format of the last successful Initialize, if any.
+    std::optional<WAVEFORMATEXTENSIBLE> StreamFormat() const;
+    std::uint64_t EventsSet() const;
+    std::vector<PeriodTiming> Timings() const;
+    // The handle last given to SetEventHandle, so a test can see whether it was closed.
+    HANDLE LastEventHandle() const;
+
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+    DWORD cookie_ = 0;
+    bool installed_ = false;
+};
+
+// Writes bytes of the given PCM format as a WAV file.
+bool WriteWavFile(const std::string& path, const WAVEFORMATEXTENSIBLE& format,
+                  const std::vector<std::uint8_t>& bytes);
+
+}  // namespace virtual_endpoint

@@ -1,0 +1,85 @@
+#include "endpoint_state.h"
+
+#include <cstdio>
+
+namespace virtual_endpoint {
+
+State::State(EndpointConfig endpointConfig) : config(std::move(endpointConfig)) {
+    QueryPerformanceFrequency(&clockFrequency);
+    QueryPerformanceCounter(&clockStart);
+}
+
+std::optional<HRESULT> State::TakeFault(const std::string& method) {
+    std::lock_guard<std::mutex> lock(mutex);
+    const unsigned occurrence = ++callCounts[method];
+    for (const Fault& fault : config.faults) {
+        if (fault.method == method && fault.occurrence == occurrence) return fault.result;
+    }
+    return std::nullopt;
+}
+
+void State::Record(const std::string& method, std::string arguments, HRESULT result) {
+    std::lock_guard<std::mutex> lock(mutex);
+    calls.push_back({method, std::move(arguments), result});
+}
+
+void State::AddOutstanding(long delta) {
+    std::lock_guard<std::mutex> lock(mutex);
+    outstanding += delta;
+}
+
+void State::Capture(const std::uint8_t* bytes, std::size_t size) {
+    if (config.frameSink) {
+        config.frameSink(bytes, size);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    captured.insert(captured.end(), bytes, bytes + size);
+}
+
+void State::RememberFormat(const WAVEFORMATEXTENSIBLE& streamFormat) {
+    std::lock_guard<std::mutex> lock(mutex);
+    format = streamFormat;
+}
+
+void State::NoteEventSet() {
+    const double now = MicrosecondsSinceStart();
+    std::lock_guard<std::mutex> lock(mutex);
+    ++eventsSet;
+    timings.push_back({now, std::nullopt});
+}
+
+void State::NoteBufferReleased() {
+    const double now = MicrosecondsSinceStart();
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!timings.empty() && !timings.back().bufferReleased) timings.back().bufferReleased = now;
+}
+
+void State::SetLastEventHandle(HANDLE handle) {
+    std::lock_guard<std::mutex> lock(mutex);
+    lastEventHandle = handle;
+}
+
+std::uint64_t State::EventsSet() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return eventsSet;
+}
+
+double State::MicrosecondsSinceStart() const {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart - clockStart.QuadPart) * 1e6 /
+           static_cast<double>(clockFrequency.QuadPart);
+}
+
+void State::RestartClock() { QueryPerformanceCounter(&clockStart); }
+
+std::string Hex(unsigned long value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%lx", value);
+    return text;
+}
+
+std::string Pointer(const void* pointer) { return pointer == nullptr ? "null" : "set"; }
+
+}  // namespace virtual_endpoint

@@ -1,0 +1,67 @@
+#include "virtual_endpoint/virtual_endpoint.h"
+
+#include "device_objects.h"
+#include "endpoint_state.h"
+
+namespace virtual_endpoint {
+
+VirtualEndpoint::VirtualEndpoint(EndpointConfig config)
+    : state_(std::make_shared<State>(std::move(config))) {}
+
+VirtualEndpoint::~VirtualEndpoint() { Uninstall(); }
+
+HRESULT VirtualEndpoint::Install() {
+    if (installed_) return S_FALSE;
+    // Kept for the process's life: COM may still hold the class object after revocation.
+    auto* factory = new EnumeratorFactory(state_);
+    const HRESULT result = CoRegisterClassObject(CLSID_MMDeviceEnumerator, factory,
+                                                 CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
+    installed_ = SUCCEEDED(result);
+    return result;
+}
+
+void VirtualEndpoint::Uninstall() {
+    if (!installed_) return;
+    CoRevokeClassObject(cookie_);
+    installed_ = false;
+}
+
+std::vector<CallRecord> VirtualEndpoint::Calls() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->calls;
+}
+
+std::vector<std::string> VirtualEndpoint::CallNames() const {
+    std::vector<std::string> names;
+    for (const CallRecord& call : Calls()) names.push_back(call.method);
+    return names;
+}
+
+long VirtualEndpoint::OutstandingReferences() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->outstanding;
+}
+
+std::vector<std::uint8_t> VirtualEndpoint::CapturedBytes() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->captured;
+}
+
+std::optional<WAVEFORMATEXTENSIBLE> VirtualEndpoint::StreamFormat() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->format;
+}
+
+std::uint64_t VirtualEndpoint::EventsSet() const { return state_->EventsSet(); }
+
+std::vector<PeriodTiming> VirtualEndpoint::Timings() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->timings;
+}
+
+HANDLE VirtualEndpoint::LastEventHandle() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return state_->lastEventHandle;
+}
+
+}  // namespace virtual_endpoint
