@@ -1,10 +1,10 @@
 // exclusive-tone: plays a continuous 500 Hz full-scale sine on the default audio device in an
 // exclusive, event-driven stream, then reports how the stream ended.
 
-#include <cstdint>
 #include <iostream>
 
 #include "exclusive/exclusive_stream.h"
+#include "result_report.h"
 #include "tone/tone_generator.h"
 
 int main() {
@@ -12,8 +12,6 @@ int main() {
     static_cast<void>(CoInitialize(nullptr));
     ToneGenerator generator{};
     const HRESULT result = PlayExclusiveStream(generator);
-    // The 32-bit pattern in lower-case hex, the same digits whatever the width of HRESULT.
-    std::cout << "PlayExclusiveStream() returned " << std::hex
-              << static_cast<std::uint32_t>(result);
+    WriteResultReport(std::cout, result);
     return 0;
 }

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "exclusive/exclusive_stream.h"
+#include "tone/tone_generator.h"
+#include "virtual_endpoint/virtual_endpoint.h"
+
+// What one call of the player wrote and returned.
+struct PlayerRun {
+    HRESULT result;
+    std::string output;
+};
+
+// Runs PlayExclusiveStream against whatever endpoint is installed, capturing standard output.
+inline PlayerRun RunPlayer(ToneGenerator& generator) {
+    std::ostringstream captured;
+    std::streambuf* const original = std::cout.rdbuf(captured.rdbuf());
+    const std::ios_base::fmtflags flags = std::cout.flags();
+    const HRESULT result = PlayExclusiveStream(generator);
+    std::cout.flags(flags);
+    std::cout.rdbuf(original);
+    return {result, captured.str()};
+}
+
+inline PlayerRun RunPlayer() {
+    ToneGenerator generator{};
+    return RunPlayer(generator);
+}
+
+// Installs an endpoint for the life of a test.
+class InstalledEndpoint {
+public:
+    explicit InstalledEndpoint(virtual_endpoint::EndpointConfig config = {})
+        : endpoint_(std::move(config)) {
+        installed_ = SUCCEEDED(endpoint_.Install());
+    }
+    bool installed() const { return installed_; }
+    virtual_endpoint::VirtualEndpoint* operator->() { return &endpoint_; }
+    virtual_endpoint::VirtualEndpoint& operator*() { return endpoint_; }
+
+private:
+    virtual_endpoint::VirtualEndpoint endpoint_;
+    bool installed_ = false;
+};
+
+// Counts the task allocator's 40-byte blocks and can make the next one fail.
+class FormatAllocationSpy : public IMallocSpy {
+public:
+    bool failNext = false;
+    int allocated = 0;
+    int freed = 0;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IMallocSpy)) {
+            *object = static_cast<IMallocSpy*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override {
+        pendingFormat_ = size == 40;
+        return size;
+    }
+    void* STDMETHODCALLTYPE PostAlloc(void* actual) override {
+        if (!pendingFormat_ || actual == nullptr) return actual;
+        if (failNext) {
+            failNext = false;
+            return nullptr;  // the block is lost; acceptable in a test
+        }
+        ++allocated;
+        blocks_.push_back(actual);
+        return actual;
+    }
+    void* STDMETHODCALLTYPE PreFree(void* request, BOOL) override {
+        for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
+            if (*it == request) {
+                blocks_.erase(it);
+                ++freed;
+                break;
+            }
+        }
+        return request;
+    }
+    void STDMETHODCALLTYPE PostFree(BOOL) override {}
+    SIZE_T STDMETHODCALLTYPE PreRealloc(void* request, SIZE_T size, void** newRequest,
+                                        BOOL) override {
+        *newRequest = request;
+        return size;
+    }
+    void* STDMETHODCALLTYPE PostRealloc(void* actual, BOOL) override { return actual; }
+    void* STDMETHODCALLTYPE PreGetSize(void* request, BOOL) override { return request; }
+    SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T size, BOOL) override { return size; }
+    void* STDMETHODCALLTYPE PreDidAlloc(void* request, BOOL) override { return request; }
+    int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+    void STDMETHODCALLTYPE PreHeapMinimize() override {}
+    void STDMETHODCALLTYPE PostHeapMinimize() override {}
+
+private:
+    bool pendingFormat_ = false;
+    std::vector<void*> blocks_;
+};
+
+// Registers a spy on the task allocator for the life of a test.
+class SpiedAllocator {
+public:
+    SpiedAllocator() { registered_ = SUCCEEDED(CoRegisterMallocSpy(&spy_)); }
+    ~SpiedAllocator() {
+        if (registered_) CoRevokeMallocSpy();
+    }
+    bool registered() const { return registered_; }
+    FormatAllocationSpy& spy() { return spy_; }
+
+private:
+    FormatAllocationSpy spy_;
+    bool registered_ = false;
+};
