@@ -15,8 +15,9 @@ run: setup
 	@cmake --preset win64 >/dev/null && cmake --build --preset win64 --target exclusive-tone-virtual >/dev/null
 	@scripts/virtual-run.sh build/win64/bin/exclusive-tone-virtual.exe build/run
 
-# The real program under Wine's own audio stack.
-run-wine: setup build-win32
+# The real program (its 64-bit build: 32-bit Wine is very slow here) under Wine's own audio.
+run-wine: setup
+	@cmake --preset win64 >/dev/null && cmake --build --preset win64 --target exclusive-tone >/dev/null
 	@scripts/wine64-run build/win64/bin/exclusive-tone.exe; echo
 
 build-win32:

@@ -1,0 +1,79 @@
+// Checks that a WAV file holds the player's tone from its first frame on, byte for byte, with
+// no gap or repeat: wav_tone_check FILE MINIMUM-SECONDS. Exits 0 when it does.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "tone/tone_generator.h"
+
+namespace {
+
+std::uint32_t Read32(const std::uint8_t* bytes) {
+    return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+           std::uint32_t{bytes[3]} << 24;
+}
+
+std::uint16_t Read16(const std::uint8_t* bytes) {
+    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: wav_tone_check FILE MINIMUM-SECONDS\n");
+        return 2;
+    }
+    std::ifstream file(argv[1], std::ios::binary);
+    const std::vector<std::uint8_t> wav((std::istreambuf_iterator<char>(file)),
+                                        std::istreambuf_iterator<char>());
+    if (wav.size() < 12 || std::memcmp(wav.data(), "RIFF", 4) != 0 ||
+        std::memcmp(&wav[8], "WAVE", 4) != 0) {
+        std::fprintf(stderr, "%s: not a WAV file\n", argv[1]);
+        return 1;
+    }
+    ToneGenerator tone{};
+    const std::uint8_t* data = nullptr;
+    std::size_t dataSize = 0;
+    for (std::size_t chunk = 12; chunk + 8 <= wav.size();) {
+        const std::uint32_t size = Read32(&wav[chunk + 4]);
+        const std::uint8_t* body = &wav[chunk + 8];
+        if (chunk + 8 + size > wav.size()) break;
+        if (std::memcmp(&wav[chunk], "fmt ", 4) == 0 && size >= 16) {
+            tone.channelCount = Read16(body + 2);
+            tone.sampleRate = Read32(body + 4);
+            tone.bitsPerSample = Read16(body + 14);
+        } else if (std::memcmp(&wav[chunk], "data", 4) == 0) {
+            data = body;
+            dataSize = size;
+        }
+        chunk += 8 + size + (size & 1);
+    }
+    const std::size_t frameBytes = std::size_t{tone.channelCount} * (tone.bitsPerSample / 8);
+    if (data == nullptr || frameBytes == 0 || dataSize % frameBytes != 0) {
+        std::fprintf(stderr, "%s: no whole frames of PCM data\n", argv[1]);
+        return 1;
+    }
+    const auto frames = static_cast<std::uint32_t>(dataSize / frameBytes);
+    if (frames < std::atof(argv[2]) * tone.sampleRate) {
+        std::fprintf(stderr, "%s: only %u frames\n", argv[1], frames);
+        return 1;
+    }
+    std::vector<std::uint8_t> expected(dataSize);
+    tone.FillBuffer(frames, expected.data(), nullptr);
+    const auto mismatch = std::mismatch(expected.begin(), expected.end(), data);
+    if (mismatch.first != expected.end()) {
+        std::fprintf(stderr, "%s: differs from the tone at frame %zu\n", argv[1],
+                     static_cast<std::size_t>(mismatch.first - expected.begin()) / frameBytes);
+        return 1;
+    }
+    std::printf("%u frames of %u-bit %u-channel tone at %u Hz\n", frames, tone.bitsPerSample,
+                tone.channelCount, tone.sampleRate);
+    return 0;
+}
