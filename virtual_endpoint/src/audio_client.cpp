@@ -239,15 +239,13 @@ HRESULT AudioClient::TakeBuffer(UINT32 frameCount, DWORD flags) {
     if (!lentFrames_) return AUDCLNT_E_OUT_OF_ORDER;
     if (frameCount > *lentFrames_) return AUDCLNT_E_INVALID_SIZE;
     if ((flags & ~DWORD{AUDCLNT_BUFFERFLAGS_SILENT}) != 0) return E_INVALIDARG;
+    if (running_) state_->NoteBufferReleased();  // before the endpoint's own work on it
     const std::size_t bytes = std::size_t{frameCount} * format_.Format.nBlockAlign;
     if ((flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0) std::fill_n(buffer_.begin(), bytes, 0);
     state_->Capture(buffer_.data(), bytes);
     lentFrames_.reset();
     writtenForEvent_ = lentAtEvent_;
-    if (running_) {
-        state_->NoteBufferReleased();
-        if (state_->config.pacing == Pacing::kOnDemand) SetPeriodEvent();
-    }
+    if (running_ && state_->config.pacing == Pacing::kOnDemand) SetPeriodEvent();
     return S_OK;
 }
 
@@ -259,20 +257,29 @@ void AudioClient::SetPeriodEvent() {
 }
 
 void AudioClient::Pace() {
+    // The device clock of a real endpoint runs in the audio engine at the highest priority.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     const double periodMicroseconds = static_cast<double>(period_) / 10.0;
     double due = state_->MicrosecondsSinceStart();
     while (!stopRequested_) {
         SetPeriodEvent();
         due += periodMicroseconds;
-        // Sleep through most of the period, then yield until it is due, for sub-ms accuracy.
-        for (double remaining = due - state_->MicrosecondsSinceStart(); remaining > 0;
-             remaining = due - state_->MicrosecondsSinceStart()) {
-            if (stopRequested_) return;
+        // A clock that was itself held up starts its next period afresh rather than setting
+        // the missed events in a burst, which no hardware does.
+        double remaining = due - state_->MicrosecondsSinceStart();
+        if (remaining < 0) {
+            due -= remaining;
+            remaining = 0;
+        }
+        // Sleep through most of the period, then yield until it is due: events as regular as
+        // a hardware clock's, never two at once.
+        while (remaining > 0 && !stopRequested_) {
             if (remaining > 1500.0) {
                 Sleep(static_cast<DWORD>((remaining - 1000.0) / 1000.0));
             } else {
                 SwitchToThread();
             }
+            remaining = due - state_->MicrosecondsSinceStart();
         }
     }
 }

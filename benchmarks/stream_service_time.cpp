@@ -1,0 +1,126 @@
+// Streams the player in real time on the virtual endpoint (3 ms period) and reports, from the
+// endpoint's own clock, how long the player takes from the buffer event to the matching
+// ReleaseBuffer, how many buffers came late and how many periods were lost. Every frame the
+// endpoint receives is compared with an independent tone generator as it arrives.
+//
+// Usage: stream_service_time [--seconds S]     (default 60)
+// Exits 0 when every frame matched and every reference was released.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <vector>
+
+#include "exclusive/exclusive_stream.h"
+#include "result_report.h"
+#include "tone/tone_generator.h"
+#include "virtual_endpoint/virtual_endpoint.h"
+
+namespace {
+
+constexpr double kPeriodMicroseconds = 3000.0;
+
+// Compares the stream, as it arrives, with the tone from frame 0 on.
+class ToneVerifier {
+public:
+    void Check(const std::uint8_t* bytes, std::size_t size) {
+        if (reference_.bitsPerSample == 0) return;  // format not known yet
+        const std::size_t frameBytes = 2u * reference_.bitsPerSample / 8;
+        expected_.resize(size);
+        const auto frames = static_cast<std::uint32_t>(size / frameBytes);
+        const std::uint64_t first = reference_.framesGenerated;
+        reference_.FillBuffer(frames, expected_.data(), nullptr);
+        if (size % frameBytes != 0 || std::memcmp(bytes, expected_.data(), size) != 0) {
+            if (mismatchedBuffers_++ == 0) firstMismatchFrame_ = first;
+        }
+    }
+    void Shape(std::uint32_t bits) { reference_ = ToneGenerator{48000, 2, bits, 0}; }
+    std::uint64_t frames() const { return reference_.framesGenerated; }
+    std::uint64_t mismatchedBuffers() const { return mismatchedBuffers_; }
+    std::uint64_t firstMismatchFrame() const { return firstMismatchFrame_; }
+
+private:
+    ToneGenerator reference_{};
+    std::vector<std::uint8_t> expected_;
+    std::uint64_t mismatchedBuffers_ = 0;
+    std::uint64_t firstMismatchFrame_ = 0;
+};
+
+double Percentile(const std::vector<double>& sorted, double fraction) {
+    if (sorted.empty()) return 0.0;
+    const auto index = static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(sorted.size()))) - 1;
+    return sorted[std::min(index, sorted.size() - 1)];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 60.0;
+    if (argc == 3 && std::strcmp(argv[1], "--seconds") == 0) seconds = std::atof(argv[2]);
+    if ((argc != 1 && argc != 3) || seconds <= 0.0) {
+        std::fprintf(stderr, "usage: stream_service_time [--seconds S]\n");
+        return 2;
+    }
+    static_cast<void>(CoInitialize(nullptr));
+
+    // The endpoint offers only 24-bit stereo, so the verifier knows the shape from the start.
+    ToneVerifier verifier;
+    verifier.Shape(24);
+    virtual_endpoint::EndpointConfig config;
+    config.acceptedFormats = {{24, 24}};
+    config.minimumPeriod = 30000;
+    config.pacing = virtual_endpoint::Pacing::kRealTime;
+    config.eventLimit = static_cast<std::uint64_t>(std::ceil(seconds * 1e6 / kPeriodMicroseconds));
+    config.frameSink = [&verifier](const std::uint8_t* bytes, std::size_t size) {
+        verifier.Check(bytes, size);
+    };
+    virtual_endpoint::VirtualEndpoint endpoint(config);
+    if (FAILED(endpoint.Install())) {
+        std::fprintf(stderr, "cannot install the virtual endpoint\n");
+        return 1;
+    }
+    ToneGenerator generator{};
+    std::ostringstream messages;
+    std::streambuf* const console = std::cout.rdbuf(messages.rdbuf());
+    const HRESULT result = PlayExclusiveStream(generator);
+    std::cout.rdbuf(console);
+    WriteResultReport(messages, result);
+    endpoint.Uninstall();
+
+    std::vector<double> serviceTimes;
+    std::uint64_t late = 0;
+    std::uint64_t lost = 0;
+    for (const virtual_endpoint::PeriodTiming& period : endpoint.Timings()) {
+        if (!period.bufferReleased) {
+            ++lost;
+            continue;
+        }
+        const double serviceTime = *period.bufferReleased - period.eventSet;
+        serviceTimes.push_back(serviceTime);
+        if (serviceTime > kPeriodMicroseconds) ++late;
+    }
+    std::sort(serviceTimes.begin(), serviceTimes.end());
+
+    const long outstanding = endpoint.OutstandingReferences();
+    std::printf("%s\n", messages.str().c_str());
+    std::printf("periods: %llu of 3 ms (%.1f s)\n",
+                static_cast<unsigned long long>(endpoint.EventsSet()), seconds);
+    std::printf("service time, event to ReleaseBuffer (us): p50 %.1f  p99 %.1f  p99.9 %.1f  max %.1f\n",
+                Percentile(serviceTimes, 0.50), Percentile(serviceTimes, 0.99),
+                Percentile(serviceTimes, 0.999), serviceTimes.empty() ? 0.0 : serviceTimes.back());
+    std::printf("late buffers: %llu  lost periods: %llu\n", static_cast<unsigned long long>(late),
+                static_cast<unsigned long long>(lost));
+    std::printf("frames compared with the tone: %llu, buffers differing: %llu",
+                static_cast<unsigned long long>(verifier.frames()),
+                static_cast<unsigned long long>(verifier.mismatchedBuffers()));
+    if (verifier.mismatchedBuffers() != 0) {
+        std::printf(" (first at frame %llu)",
+                    static_cast<unsigned long long>(verifier.firstMismatchFrame()));
+    }
+    std::printf("\nreferences outstanding: %ld\n", outstanding);
+    return verifier.mismatchedBuffers() == 0 && outstanding == 0 && verifier.frames() > 0 ? 0 : 1;
+}
