@@ -30,6 +30,10 @@ test: setup build-win32
 	  cmake --build --preset $$leg; \
 	  ctest --preset $$leg; \
 	done
+	@echo "== win32: the product as a file"
+	@ctest --preset win32 -L executable
+	@echo "== win32-clang: the Windows code built with clang"
+	@cmake --preset win32-clang >/dev/null && cmake --build --preset win32-clang
 
 # The 32-bit product's tests under 32-bit Wine: minutes per process on this kernel.
 test-win32: build-win32

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Checks a built exclusive-tone.exe as a file: one self-contained console executable for
+# Windows Vista or later, with ASLR and DEP, importing only Windows system DLLs, and carrying
+# its version resource. Usage: check_executable.sh OBJDUMP EXE 32|64
+set -uo pipefail
+objdump=$1
+exe=$2
+bits=$3
+headers=$("$objdump" -p "$exe") || { echo "cannot read $exe"; exit 1; }
+passed=0
+failed=0
+
+expect() {  # NAME PATTERN: a line of the headers must match the extended regular expression
+  if grep -qE "$2" <<<"$headers"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAILED $1: no header line matches /$2/"
+  fi
+}
+
+if [ "$bits" = 32 ]; then
+  expect "PE32 for i386" 'file format pei-i386$'
+  expect "PE32 magic" '^Magic[[:space:]]+010b[[:space:]]+\(PE32\)'
+else
+  expect "PE32+ for x86-64" 'file format pei-x86-64$'
+  expect "PE32+ magic" '^Magic[[:space:]]+020b[[:space:]]+\(PE32\+\)'
+  expect "high-entropy ASLR" '^[[:space:]]+HIGH_ENTROPY_VA$'
+fi
+expect "console subsystem" '^Subsystem[[:space:]]+00000003[[:space:]]+\(Windows CUI\)'
+expect "subsystem version 6" '^MajorSubsystemVersion[[:space:]]+6$'
+expect "subsystem version .0" '^MinorSubsystemVersion[[:space:]]+0$'
+expect "OS version 6" '^MajorOSystemVersion[[:space:]]+6$'
+expect "OS version .0" '^MinorOSystemVersion[[:space:]]+0$'
+expect "ASLR" '^[[:space:]]+DYNAMIC_BASE$'
+expect "DEP" '^[[:space:]]+NX_COMPAT$'
+
+# Imports: Windows system DLLs only, so the .exe runs on its own (no MinGW runtime DLLs).
+system_dlls='^(kernel32|msvcrt|ole32|avrt|advapi32|user32|oleaut32|ntdll|ucrtbase|api-ms-win-.*)\.dll$'
+imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z')
+if [ -z "$imports" ]; then
+  failed=$((failed + 1)); echo "FAILED imports: none found"
+fi
+for dll in $imports; do
+  if grep -qE "$system_dlls" <<<"$dll"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1)); echo "FAILED imports: $dll is not a Windows system DLL"
+  fi
+done
+
+# The version resource, as UTF-16 strings.
+resource=$(strings -el "$exe" | tr '\n' '|')
+for field in 'ProductName|exclusive-tone' 'ProductVersion|[0-9]+\.[0-9]+\.[0-9]+' \
+             'FileDescription|Exclusive-mode WASAPI 500 Hz test tone'; do
+  if grep -qE "\|$field\|" <<<"|$resource"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1)); echo "FAILED version resource: no ${field%%|*}"
+  fi
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
