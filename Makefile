@@ -45,6 +45,20 @@ bench: setup
 	@cmake --preset host >/dev/null && cmake --build --preset host --target fill_benchmark >/dev/null
 	@build/host/bin/fill_benchmark
 
+# Service time of the stream on the real-time virtual endpoint: idle, then with both cores busy.
+service-time: setup
+	@$(SETUP) --extras
+	@cmake --preset win64 >/dev/null && cmake --build --preset win64 --target stream_service_time >/dev/null
+	@echo "== idle, 60 s"; scripts/wine64-run build/win64/bin/stream_service_time.exe --seconds 60
+	@echo "== both cores busy (stress-ng --cpu 2), 60 s"; \
+	  stress-ng --cpu 2 --timeout 70s >/dev/null 2>&1 & load=$$!; \
+	  scripts/wine64-run build/win64/bin/stream_service_time.exe --seconds 60; status=$$?; \
+	  kill $$load 2>/dev/null; wait; exit $$status
+
+# Ten minutes of real-time streaming, every frame compared with an independent generator.
+soak: setup
+	@scripts/soak.sh 10
+
 clean:
 	rm -rf build
 

@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
     config.minimumPeriod = 30000;
     config.pacing = virtual_endpoint::Pacing::kRealTime;
     config.eventLimit = static_cast<std::uint64_t>(std::ceil(seconds * 1e6 / kPeriodMicroseconds));
+    config.recordCalls = false;
     config.frameSink = [&verifier](const std::uint8_t* bytes, std::size_t size) {
         verifier.Check(bytes, size);
     };

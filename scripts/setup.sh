@@ -2,18 +2,18 @@
 # Installs what the build and the tests need and prepares the Wine prefix. Idempotent: a second
 # run only checks. Usage: setup.sh [--win32] [--extras]
 #   --win32   also 32-bit Wine (i386 architecture), for the optional 32-bit Windows test leg
-#   --extras  also the tools of the measurements (clang, stress-ng)
+#   --extras  also the load generator of the service-time measurement (stress-ng)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
 packages=(cmake ninja-build g++ g++-multilib g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-          binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 googletest libbenchmark-dev
+          binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 clang googletest libbenchmark-dev
           wine64 qemu-user-static sox gnuplot-nox)
 want_win32=no
 for arg in "$@"; do
   case "$arg" in
     --win32) want_win32=yes; packages+=(wine32:i386) ;;
-    --extras) packages+=(clang lld stress-ng) ;;
+    --extras) packages+=(stress-ng) ;;
     *) echo "setup.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done

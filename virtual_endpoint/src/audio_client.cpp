@@ -1,5 +1,6 @@
 #include "audio_client.h"
 
+#include <algorithm>
 #include <cstring>
 #include <numeric>
 
@@ -225,12 +226,11 @@ HRESULT AudioClient::LendBuffer(UINT32 frameCount, BYTE** data) {
     const std::optional<std::uint64_t>& removal = state_->config.removalAfterEvents;
     if (removal && events >= *removal) return AUDCLNT_E_DEVICE_INVALIDATED;
     if (lentFrames_) return AUDCLNT_E_OUT_OF_ORDER;
-    const bool bufferFree = !writtenForEvent_ || events > *writtenForEvent_;
-    if (frameCount > bufferFrameCount_ || !bufferFree) return AUDCLNT_E_BUFFER_TOO_LARGE;
+    if (frameCount > bufferFrameCount_ || freeBuffers_ == 0) return AUDCLNT_E_BUFFER_TOO_LARGE;
     if (eventDriven_ && frameCount != bufferFrameCount_) return AUDCLNT_E_BUFFER_SIZE_ERROR;
+    --freeBuffers_;
     std::fill(buffer_.begin(), buffer_.end(), kUnwrittenByte);
     lentFrames_ = frameCount;
-    lentAtEvent_ = events;
     *data = buffer_.data();
     return S_OK;
 }
@@ -244,7 +244,6 @@ HRESULT AudioClient::TakeBuffer(UINT32 frameCount, DWORD flags) {
     if ((flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0) std::fill_n(buffer_.begin(), bytes, 0);
     state_->Capture(buffer_.data(), bytes);
     lentFrames_.reset();
-    writtenForEvent_ = lentAtEvent_;
     if (running_ && state_->config.pacing == Pacing::kOnDemand) SetPeriodEvent();
     return S_OK;
 }
@@ -252,6 +251,9 @@ HRESULT AudioClient::TakeBuffer(UINT32 frameCount, DWORD flags) {
 void AudioClient::SetPeriodEvent() {
     const std::optional<std::uint64_t>& limit = state_->config.eventLimit;
     if (limit && state_->EventsSet() >= *limit) return;
+    int free = freeBuffers_;
+    while (free < 2 && !freeBuffers_.compare_exchange_weak(free, free + 1)) {
+    }
     state_->NoteEventSet();
     SetEvent(event_);
 }
@@ -271,16 +273,10 @@ void AudioClient::Pace() {
             due -= remaining;
             remaining = 0;
         }
-        // Sleep through most of the period, then yield until it is due: events as regular as
-        // a hardware clock's, never two at once.
-        while (remaining > 0 && !stopRequested_) {
-            if (remaining > 1500.0) {
-                Sleep(static_cast<DWORD>((remaining - 1000.0) / 1000.0));
-            } else {
-                SwitchToThread();
-            }
-            remaining = due - state_->MicrosecondsSinceStart();
-        }
+        // Millisecond sleeps, at least one between events: each event may come up to a
+        // millisecond early or late, but the periods average out exactly, and the clock
+        // leaves the cores to the player and the system.
+        Sleep(std::max<DWORD>(1, static_cast<DWORD>(remaining / 1000.0 + 0.5)));
     }
 }
 

@@ -52,10 +52,9 @@ private:
     HANDLE event_ = nullptr;
     std::vector<std::uint8_t> buffer_;
     std::optional<UINT32> lentFrames_;
-    std::uint64_t lentAtEvent_ = 0;
-    // Exclusive event mode alternates two buffers and each event frees one for writing: a
-    // buffer may be lent once per event (and once before Start, for the pre-roll).
-    std::optional<std::uint64_t> writtenForEvent_;
+    // Exclusive event mode alternates two buffers and each event frees one for writing: one is
+    // free for the pre-roll, each event frees one more, and at most both can be free.
+    std::atomic<int> freeBuffers_{1};
     std::atomic<bool> running_{false};
     std::atomic<bool> stopRequested_{false};
     std::thread pacer_;

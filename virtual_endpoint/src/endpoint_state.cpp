@@ -7,6 +7,8 @@ namespace virtual_endpoint {
 State::State(EndpointConfig endpointConfig) : config(std::move(endpointConfig)) {
     QueryPerformanceFrequency(&clockFrequency);
     QueryPerformanceCounter(&clockStart);
+    // Room for every period up front, so that recording one never reallocates mid-stream.
+    if (config.eventLimit) timings.reserve(static_cast<std::size_t>(*config.eventLimit));
 }
 
 std::optional<HRESULT> State::TakeFault(const std::string& method) {
@@ -19,6 +21,7 @@ std::optional<HRESULT> State::TakeFault(const std::string& method) {
 }
 
 void State::Record(const std::string& method, std::string arguments, HRESULT result) {
+    if (!config.recordCalls) return;
     std::lock_guard<std::mutex> lock(mutex);
     calls.push_back({method, std::move(arguments), result});
 }

@@ -53,6 +53,9 @@ struct EndpointConfig {
     // GetBuffer reports device removal once the event has been set this many times.
     std::optional<std::uint64_t> removalAfterEvents;
     std::vector<Fault> faults;
+    // Keeping the call log costs allocations on the player's thread: long real-time runs that
+    // measure timing turn it off.
+    bool recordCalls = true;
     // When set, released frames go here instead of being kept.
     std::function<void(const std::uint8_t* bytes, std::size_t size)> frameSink;
 };

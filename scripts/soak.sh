@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Soak: streams in real time on the virtual endpoint for the given minutes (default 10) and
+# compares every frame the endpoint receives with an independent tone generator; fails on any
+# gap, repeat or corrupt frame, or on a reference left unreleased.
+set -euo pipefail
+minutes=${1:-10}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+cd "$here/.."
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target stream_service_time >/dev/null
+scripts/wine64-run build/win64/bin/stream_service_time.exe --seconds $((minutes * 60))
