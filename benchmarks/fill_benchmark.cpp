@@ -52,7 +52,7 @@ void FillBuffer(benchmark::State& state) {
 // Keeps the fastest repetition of each benchmark, in microseconds per call; the table printed
 // at the end is the report.
 class FastestRunReporter : public benchmark::BenchmarkReporter {
-public:
+  public:
     bool ReportContext(const Context&) override { return true; }
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {

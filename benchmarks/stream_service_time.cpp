@@ -26,7 +26,7 @@ constexpr double kPeriodMicroseconds = 3000.0;
 
 // Compares the stream, as it arrives, with the tone from frame 0 on.
 class ToneVerifier {
-public:
+  public:
     void Check(const std::uint8_t* bytes, std::size_t size) {
         if (reference_.bitsPerSample == 0) return;  // format not known yet
         const std::size_t frameBytes = 2u * reference_.bitsPerSample / 8;
@@ -43,7 +43,7 @@ public:
     std::uint64_t mismatchedBuffers() const { return mismatchedBuffers_; }
     std::uint64_t firstMismatchFrame() const { return firstMismatchFrame_; }
 
-private:
+  private:
     ToneGenerator reference_{};
     std::vector<std::uint8_t> expected_;
     std::uint64_t mismatchedBuffers_ = 0;
@@ -52,7 +52,8 @@ private:
 
 double Percentile(const std::vector<double>& sorted, double fraction) {
     if (sorted.empty()) return 0.0;
-    const auto index = static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(sorted.size()))) - 1;
+    const auto index =
+        static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(sorted.size()))) - 1;
     return sorted[std::min(index, sorted.size() - 1)];
 }
 
@@ -110,9 +111,10 @@ int main(int argc, char** argv) {
     std::printf("%s\n", messages.str().c_str());
     std::printf("periods: %llu of 3 ms (%.1f s)\n",
                 static_cast<unsigned long long>(endpoint.EventsSet()), seconds);
-    std::printf("service time, event to ReleaseBuffer (us): p50 %.1f  p99 %.1f  p99.9 %.1f  max %.1f\n",
-                Percentile(serviceTimes, 0.50), Percentile(serviceTimes, 0.99),
-                Percentile(serviceTimes, 0.999), serviceTimes.empty() ? 0.0 : serviceTimes.back());
+    std::printf(
+        "service time, event to ReleaseBuffer (us): p50 %.1f  p99 %.1f  p99.9 %.1f  max %.1f\n",
+        Percentile(serviceTimes, 0.50), Percentile(serviceTimes, 0.99),
+        Percentile(serviceTimes, 0.999), serviceTimes.empty() ? 0.0 : serviceTimes.back());
     std::printf("late buffers: %llu  lost periods: %llu\n", static_cast<unsigned long long>(late),
                 static_cast<unsigned long long>(lost));
     std::printf("frames compared with the tone: %llu, buffers differing: %llu",

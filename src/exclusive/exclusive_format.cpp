@@ -37,8 +37,8 @@ HRESULT FindExclusiveFormat(IAudioClient* audioClient, StreamFormat** format) {
     for (const ExclusiveFormatCandidate& candidate : ExclusiveFormatCandidates) {
         StreamFormat offered = MakeStreamFormat(candidate);
         // Only exactly S_OK means the device plays the format exclusively as offered.
-        const HRESULT check = audioClient->IsFormatSupported(
-            AUDCLNT_SHAREMODE_EXCLUSIVE, &offered.Format, nullptr);
+        const HRESULT check =
+            audioClient->IsFormatSupported(AUDCLNT_SHAREMODE_EXCLUSIVE, &offered.Format, nullptr);
         if (check != S_OK) {
             continue;
         }

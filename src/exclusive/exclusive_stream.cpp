@@ -26,18 +26,18 @@ HRESULT InitializeExclusive(IAudioClient* audioClient, REFERENCE_TIME period,
 
 // The period that lasts exactly frameCount frames, rounded to the nearest 100-ns unit.
 REFERENCE_TIME PeriodOfFrames(DWORD framesPerSecond, UINT32 frameCount) {
-    const double units = kUnitsPerSecond / static_cast<double>(framesPerSecond) *
-                             static_cast<double>(frameCount) +
-                         0.5;
+    const double units =
+        kUnitsPerSecond / static_cast<double>(framesPerSecond) * static_cast<double>(frameCount) +
+        0.5;
     return static_cast<REFERENCE_TIME>(units);
 }
 
 // Opens the default render endpoint and initialises an exclusive event-driven stream of one
 // device period on it, aligning the period once if the device asks for that.
 HRESULT OpenStream(StreamObjects& stream, REFERENCE_TIME& devicePeriod) {
-    HRESULT result = CoCreateInstance(CLSID_MMDeviceEnumerator, nullptr, CLSCTX_ALL,
-                                      IID_IMMDeviceEnumerator,
-                                      reinterpret_cast<void**>(&stream.enumerator));
+    HRESULT result =
+        CoCreateInstance(CLSID_MMDeviceEnumerator, nullptr, CLSCTX_ALL, IID_IMMDeviceEnumerator,
+                         reinterpret_cast<void**>(&stream.enumerator));
     if (FAILED(result)) return result;
     result = stream.enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &stream.device);
     if (FAILED(result)) return result;
@@ -100,8 +100,7 @@ HRESULT ServeStream(StreamObjects& stream, HANDLE event, ToneGenerator& generato
             static_cast<void>(stream.audioClient->Stop());
             return kEventTimeoutResult;
         }
-        const HRESULT result =
-            FillEndpointBuffer(stream.renderClient, bufferFrameCount, generator);
+        const HRESULT result = FillEndpointBuffer(stream.renderClient, bufferFrameCount, generator);
         if (FAILED(result)) return result;
     }
 }

@@ -6,7 +6,7 @@ namespace {
 
 // The player expects a component runtime initialised for the thread, as main provides.
 class ComEnvironment : public testing::Environment {
-public:
+  public:
     void SetUp() override { static_cast<void>(CoInitialize(nullptr)); }
 };
 

@@ -13,7 +13,7 @@ using virtual_endpoint::SampleFormat;
 
 // An activated, not yet initialised audio client of the installed endpoint.
 class ActivatedClient {
-public:
+  public:
     ActivatedClient() {
         if (FAILED(CoCreateInstance(CLSID_MMDeviceEnumerator, nullptr, CLSCTX_ALL,
                                     IID_IMMDeviceEnumerator,
@@ -30,7 +30,7 @@ public:
     }
     IAudioClient* get() const { return client_; }
 
-private:
+  private:
     IMMDeviceEnumerator* enumerator_ = nullptr;
     IMMDevice* device_ = nullptr;
     IAudioClient* client_ = nullptr;
@@ -40,10 +40,7 @@ std::vector<std::string> OfferedWidths(const virtual_endpoint::VirtualEndpoint& 
     std::vector<std::string> widths;
     for (const auto& call : endpoint.Calls()) {
         if (call.method != "IAudioClient::IsFormatSupported") continue;
-        const auto bits = call.arguments.find("bits=");
-        const auto valid = call.arguments.find("valid=");
-        widths.push_back(call.arguments.substr(bits + 5, 2) + "/" +
-                         call.arguments.substr(valid + 6, 2));
+        widths.push_back(Field(call.arguments, "bits") + "/" + Field(call.arguments, "valid"));
     }
     return widths;
 }
@@ -108,19 +105,35 @@ const std::vector<std::string> kAllOffers{"16/16", "24/24", "32/32", "32/24"};
 INSTANTIATE_TEST_SUITE_P(
     Endpoints, FormatNegotiation,
     testing::Values(
-        Negotiation{"AcceptsEverything", {{16, 16}, {24, 24}, {32, 32}, {32, 24}},
-                    AUDCLNT_E_UNSUPPORTED_FORMAT, S_OK, {16, 16}, {"16/16"}},
-        Negotiation{"TwentyFourBit", {{24, 24}, {32, 32}}, AUDCLNT_E_UNSUPPORTED_FORMAT, S_OK,
-                    {24, 24}, {"16/16", "24/24"}},
-        Negotiation{"TwentyFourInThirtyTwoOnly", {{32, 24}}, AUDCLNT_E_UNSUPPORTED_FORMAT, S_OK,
-                    {32, 24}, kAllOffers},
-        Negotiation{"FalseIsARefusal", {{32, 32}}, S_FALSE, S_OK, {32, 32},
-                    {"16/16", "24/24", "32/32"}},
-        Negotiation{"OtherSuccessCodesAreRefusals", {}, 0x00087654, E_FAIL, {0, 0}, kAllOffers},
-        Negotiation{"RefusesEverything", {}, AUDCLNT_E_UNSUPPORTED_FORMAT, E_FAIL, {0, 0},
+        Negotiation{"AcceptsEverything",
+                    {{16, 16}, {24, 24}, {32, 32}, {32, 24}},
+                    AUDCLNT_E_UNSUPPORTED_FORMAT,
+                    S_OK,
+                    {16, 16},
+                    {"16/16"}},
+        Negotiation{"TwentyFourBit",
+                    {{24, 24}, {32, 32}},
+                    AUDCLNT_E_UNSUPPORTED_FORMAT,
+                    S_OK,
+                    {24, 24},
+                    {"16/16", "24/24"}},
+        Negotiation{"TwentyFourInThirtyTwoOnly",
+                    {{32, 24}},
+                    AUDCLNT_E_UNSUPPORTED_FORMAT,
+                    S_OK,
+                    {32, 24},
                     kAllOffers},
-        Negotiation{"FailuresOnlyMoveTheSearchOn", {{32, 24}}, AUDCLNT_E_DEVICE_INVALIDATED,
-                    S_OK, {32, 24}, kAllOffers}),
+        Negotiation{
+            "FalseIsARefusal", {{32, 32}}, S_FALSE, S_OK, {32, 32}, {"16/16", "24/24", "32/32"}},
+        Negotiation{"OtherSuccessCodesAreRefusals", {}, 0x00087654, E_FAIL, {0, 0}, kAllOffers},
+        Negotiation{
+            "RefusesEverything", {}, AUDCLNT_E_UNSUPPORTED_FORMAT, E_FAIL, {0, 0}, kAllOffers},
+        Negotiation{"FailuresOnlyMoveTheSearchOn",
+                    {{32, 24}},
+                    AUDCLNT_E_DEVICE_INVALIDATED,
+                    S_OK,
+                    {32, 24},
+                    kAllOffers}),
     [](const testing::TestParamInfo<Negotiation>& param) { return param.param.name; });
 
 TEST(FormatNegotiation, FailedAllocationYieldsOutOfMemoryAndNoFormat) {

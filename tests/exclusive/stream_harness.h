@@ -8,6 +8,14 @@
 #include "tone/tone_generator.h"
 #include "virtual_endpoint/virtual_endpoint.h"
 
+// The value of "key=value" in a call's arguments.
+inline std::string Field(const std::string& arguments, const std::string& key) {
+    const std::size_t start = arguments.find(key + "=");
+    if (start == std::string::npos) return "";
+    const std::size_t value = start + key.size() + 1;
+    return arguments.substr(value, arguments.find(' ', value) - value);
+}
+
 // What one call of the player wrote and returned.
 struct PlayerRun {
     HRESULT result;
@@ -32,7 +40,7 @@ inline PlayerRun RunPlayer() {
 
 // Installs an endpoint for the life of a test.
 class InstalledEndpoint {
-public:
+  public:
     explicit InstalledEndpoint(virtual_endpoint::EndpointConfig config = {})
         : endpoint_(std::move(config)) {
         installed_ = SUCCEEDED(endpoint_.Install());
@@ -41,14 +49,14 @@ public:
     virtual_endpoint::VirtualEndpoint* operator->() { return &endpoint_; }
     virtual_endpoint::VirtualEndpoint& operator*() { return endpoint_; }
 
-private:
+  private:
     virtual_endpoint::VirtualEndpoint endpoint_;
     bool installed_ = false;
 };
 
 // Counts the task allocator's 40-byte blocks and can make the next one fail.
 class FormatAllocationSpy : public IMallocSpy {
-public:
+  public:
     bool failNext = false;
     int allocated = 0;
     int freed = 0;
@@ -101,14 +109,14 @@ public:
     void STDMETHODCALLTYPE PreHeapMinimize() override {}
     void STDMETHODCALLTYPE PostHeapMinimize() override {}
 
-private:
+  private:
     bool pendingFormat_ = false;
     std::vector<void*> blocks_;
 };
 
 // Registers a spy on the task allocator for the life of a test.
 class SpiedAllocator {
-public:
+  public:
     SpiedAllocator() { registered_ = SUCCEEDED(CoRegisterMallocSpy(&spy_)); }
     ~SpiedAllocator() {
         if (registered_) CoRevokeMallocSpy();
@@ -116,7 +124,7 @@ public:
     bool registered() const { return registered_; }
     FormatAllocationSpy& spy() { return spy_; }
 
-private:
+  private:
     FormatAllocationSpy spy_;
     bool registered_ = false;
 };

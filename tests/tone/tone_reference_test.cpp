@@ -61,7 +61,8 @@ TEST_P(ToneReference, MatchesTheDefinitionOverMillionsOfFrames) {
             }
             if (actual == expected) continue;
             const double distanceFromHalf = std::fabs(std::fabs(scaled - std::floor(scaled)) - 0.5);
-            ASSERT_EQ(std::abs(static_cast<std::int64_t>(actual) - expected), 1) << "frame " << frame;
+            ASSERT_EQ(std::abs(static_cast<std::int64_t>(actual) - expected), 1)
+                << "frame " << frame;
             ASSERT_LE(distanceFromHalf, halfIntegerZone) << "frame " << frame;
             ++nearHalfDifferences;
         }

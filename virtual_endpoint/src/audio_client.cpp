@@ -85,10 +85,10 @@ HRESULT AudioClient::GetDevicePeriod(REFERENCE_TIME* defaultPeriod, REFERENCE_TI
 HRESULT AudioClient::Initialize(AUDCLNT_SHAREMODE shareMode, DWORD streamFlags,
                                 REFERENCE_TIME bufferDuration, REFERENCE_TIME periodicity,
                                 const WAVEFORMATEX* format, LPCGUID session) {
-    const std::string arguments = "mode=" + std::to_string(shareMode) + " flags=" +
-                                  Hex(streamFlags) + " duration=" + Duration(bufferDuration) +
-                                  " period=" + Duration(periodicity) + " " +
-                                  DescribeFormat(format) + " session=" + Pointer(session);
+    const std::string arguments =
+        "mode=" + std::to_string(shareMode) + " flags=" + Hex(streamFlags) +
+        " duration=" + Duration(bufferDuration) + " period=" + Duration(periodicity) + " " +
+        DescribeFormat(format) + " session=" + Pointer(session);
     return Call("Initialize", arguments, [&]() -> HRESULT {
         if (initialized_) return AUDCLNT_E_ALREADY_INITIALIZED;
         if (format == nullptr) return E_POINTER;
@@ -103,8 +103,8 @@ HRESULT AudioClient::Initialize(AUDCLNT_SHAREMODE shareMode, DWORD streamFlags,
             return AUDCLNT_E_INVALID_DEVICE_PERIOD;
         }
         // Frames of the buffer, to the nearest frame.
-        const auto frames = static_cast<UINT32>(
-            (bufferDuration * format->nSamplesPerSec + 5000000) / 10000000);
+        const auto frames =
+            static_cast<UINT32>((bufferDuration * format->nSamplesPerSec + 5000000) / 10000000);
         const UINT32 alignment = state_->config.alignmentBytes;
         if (alignment != 0 && (std::uint64_t{frames} * format->nBlockAlign) % alignment != 0) {
             const UINT32 step = alignment / std::gcd(alignment, UINT32{format->nBlockAlign});

@@ -10,7 +10,7 @@ namespace virtual_endpoint {
 // An exclusive-mode audio client: format checks, period and alignment rules, the event that
 // marks each period, and the endpoint buffer that its render client lends.
 class AudioClient : public ComObject<IAudioClient> {
-public:
+  public:
     explicit AudioClient(std::shared_ptr<State> state);
 
     HRESULT STDMETHODCALLTYPE Initialize(AUDCLNT_SHAREMODE shareMode, DWORD streamFlags,
@@ -35,7 +35,7 @@ public:
     HRESULT LendBuffer(UINT32 frameCount, BYTE** data);
     HRESULT TakeBuffer(UINT32 frameCount, DWORD flags);
 
-private:
+  private:
     ~AudioClient() override;
     bool Accepts(const WAVEFORMATEX* format) const;
     void SetPeriodEvent();

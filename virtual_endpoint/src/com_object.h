@@ -12,7 +12,7 @@ namespace virtual_endpoint {
 // endpoint's own objects hold on each other (Retain/Drop) do not.
 template <typename Interface>
 class ComObject : public Interface {
-public:
+  public:
     ComObject(std::shared_ptr<State> state, const char* interfaceName)
         : state_(std::move(state)), name_(interfaceName) {
         state_->AddOutstanding(1);  // the reference its creator hands out
@@ -51,7 +51,7 @@ public:
         if (--references_ == 0) delete this;
     }
 
-protected:
+  protected:
     virtual ~ComObject() = default;
 
     template <typename Body>
@@ -61,7 +61,7 @@ protected:
 
     std::shared_ptr<State> state_;
 
-private:
+  private:
     std::string name_;
     ULONG references_ = 1;
 };

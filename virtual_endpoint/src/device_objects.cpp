@@ -13,7 +13,7 @@ std::string DescribeIid(REFIID iid) {
 
 // The one render endpoint there is, default for every role.
 class Device : public ComObject<IMMDevice> {
-public:
+  public:
     explicit Device(std::shared_ptr<State> state) : ComObject(std::move(state), "IMMDevice") {}
 
     HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD context, PROPVARIANT* parameters,
@@ -44,7 +44,7 @@ public:
 };
 
 class Enumerator : public ComObject<IMMDeviceEnumerator> {
-public:
+  public:
     explicit Enumerator(std::shared_ptr<State> state)
         : ComObject(std::move(state), "IMMDeviceEnumerator") {}
 
@@ -69,12 +69,12 @@ public:
         if (device != nullptr) *device = nullptr;
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(
-        IMMNotificationClient*) override {
+    HRESULT STDMETHODCALLTYPE
+    RegisterEndpointNotificationCallback(IMMNotificationClient*) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(
-        IMMNotificationClient*) override {
+    HRESULT STDMETHODCALLTYPE
+    UnregisterEndpointNotificationCallback(IMMNotificationClient*) override {
         return E_NOTIMPL;
     }
 };

@@ -7,7 +7,7 @@ namespace virtual_endpoint {
 // The class object that CoCreateInstance finds for CLSID_MMDeviceEnumerator. Its lifetime is
 // the VirtualEndpoint's, so its references are not counted as the player's.
 class EnumeratorFactory : public IClassFactory {
-public:
+  public:
     explicit EnumeratorFactory(std::shared_ptr<State> state) : state_(std::move(state)) {}
     virtual ~EnumeratorFactory() = default;
 
@@ -17,7 +17,7 @@ public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
-private:
+  private:
     std::shared_ptr<State> state_;
 };
 

@@ -73,7 +73,7 @@ struct PeriodTiming {
 };
 
 class VirtualEndpoint {
-public:
+  public:
     explicit VirtualEndpoint(EndpointConfig config = {});
     ~VirtualEndpoint();
     VirtualEndpoint(const VirtualEndpoint&) = delete;
@@ -98,7 +98,7 @@ public:
 
     struct State;
 
-private:
+  private:
     std::shared_ptr<State> state_;
     DWORD cookie_ = 0;
     bool installed_ = false;
