@@ -105,17 +105,6 @@ INSTANTIATE_TEST_SUITE_P(Calls, PhaseContinuity,
                          testing::Values(Split{16, 2, {48, 48}}, Split{24, 2, {1, 0, 143, 144}},
                                          Split{32, 1, {7, 89, 480}}, Split{32, 6, {160, 3}}));
 
-TEST(ToneGenerator, EveryChannelOfAFrameCarriesTheSameSample) {
-    ToneGenerator tone = MakeTone(48000, 6, 24, 77);
-    const std::vector<std::uint8_t> buffer = Fill(tone, 96);
-    for (std::size_t frame = 0; frame < 96; ++frame) {
-        const std::uint8_t* first = &buffer[frame * 18];
-        for (std::size_t channel = 1; channel < 6; ++channel) {
-            EXPECT_EQ(DecodeSample(first + channel * 3, 3), DecodeSample(first, 3));
-        }
-    }
-}
-
 TEST(ToneGenerator, TwentyFourValidBitsInThirtyTwoAreFilledAsThirtyTwo) {
     // The generator only knows the container width: full 32-bit values, low byte included.
     ToneGenerator tone = MakeTone(48000, 2, 32);
@@ -123,16 +112,6 @@ TEST(ToneGenerator, TwentyFourValidBitsInThirtyTwoAreFilledAsThirtyTwo) {
     // sin(pi / 48) * 2147483647 = 140452150.48...
     EXPECT_EQ(DecodeSample(&buffer[8], 4), 140452150);
     EXPECT_NE(buffer[8], 0);
-}
-
-TEST(ToneGenerator, IsFiveHundredHertzAtOtherRates) {
-    // At 44100 frames per second frame 2205 is exactly 25 periods in: a zero crossing.
-    ToneGenerator tone = MakeTone(44100, 1, 16, 2205 - 1);
-    const std::vector<std::uint8_t> buffer = Fill(tone, 3);
-    EXPECT_EQ(DecodeSample(&buffer[2], 2), 0);
-    // 8000 frames per second: one period is 16 frames, its quarter is frame 4.
-    ToneGenerator slow = MakeTone(8000, 1, 16, 4 + 16 * 1000);
-    EXPECT_EQ(DecodeSample(Fill(slow, 1).data(), 2), 32767);
 }
 
 class UnsupportedWidths : public testing::TestWithParam<std::uint32_t> {};
