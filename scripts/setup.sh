@@ -50,15 +50,18 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The Wine prefix, made once; re-made when 32-bit Wine arrived after it.
-stamp="$WINEPREFIX/.exclusive-tone-prefix"
-wants="wine64"
-[ "$want_win32" = yes ] && wants="wine64+wine32"
-if [ ! -f "$stamp" ] || { [ "$want_win32" = yes ] && ! grep -q wine32 "$stamp"; }; then
-  echo "setup.sh: preparing the Wine prefix in $WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  "$WINE64_LOADER" wineboot --init >/dev/null 2>&1 || true
-  "$WINE64_LOADER" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
-  "$WINESERVER64" -w
-  echo "$wants" >"$stamp"
+# The Wine prefixes, made once: a 64-bit one, and with --win32 a 32-bit one for 32-bit Wine,
+# served by the 64-bit wineserver.
+prepare_prefix() {  # PREFIX LOADER [WINEARCH]
+  [ -f "$1/.exclusive-tone-prefix" ] && return
+  echo "setup.sh: preparing the Wine prefix in $1"
+  mkdir -p "$1"
+  WINEPREFIX=$1 WINEARCH=${3:-} WINESERVER=$WINESERVER64 "$2" wineboot --init >/dev/null 2>&1 || true
+  WINEPREFIX=$1 WINESERVER=$WINESERVER64 "$2" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
+  WINEPREFIX=$1 "$WINESERVER64" -w
+  touch "$1/.exclusive-tone-prefix"
+}
+prepare_prefix "$WINEPREFIX" "$WINE64_LOADER"
+if [ "$want_win32" = yes ]; then
+  prepare_prefix "$EXCLUSIVE_TONE_CACHE/wine32" "$WINE32_LOADER" win32
 fi
