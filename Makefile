@@ -15,7 +15,7 @@ run: setup
 	@cmake --preset win64 >/dev/null && cmake --build --preset win64 --target exclusive-tone-virtual >/dev/null
 	@scripts/virtual-run.sh build/win64/bin/exclusive-tone-virtual.exe build/run
 
-# The real program (its 64-bit build: 32-bit Wine is very slow here) under Wine's own audio.
+# The real program under Wine's own audio (its 64-bit build: 32-bit Wine needs --win32 set-up).
 run-wine: setup
 	@cmake --preset win64 >/dev/null && cmake --build --preset win64 --target exclusive-tone >/dev/null
 	@scripts/wine64-run build/win64/bin/exclusive-tone.exe; echo
@@ -35,9 +35,10 @@ test: setup build-win32
 	@echo "== win32-clang: the Windows code built with clang"
 	@cmake --preset win32-clang >/dev/null && cmake --build --preset win32-clang
 
-# The 32-bit product's tests under 32-bit Wine: minutes per process on this kernel.
-test-win32: build-win32
+# The 32-bit product's whole test leg under 32-bit Wine, which this kernel runs through qemu.
+test-win32:
 	@$(SETUP) --win32
+	@cmake --preset win32 >/dev/null && cmake --build --preset win32
 	ctest --preset win32 --timeout 3600
 
 # FillBuffer beside the sine floor; fails when a width is above 1.10 times the floor.

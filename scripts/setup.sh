@@ -33,7 +33,6 @@ if [ "$want_win32" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i3
     exit 1
   fi
   dpkg --add-architecture i386
-  rm -f /var/lib/apt/lists/lock.updated-stamp
 fi
 
 missing=()
@@ -57,7 +56,7 @@ prepare_prefix() {  # PREFIX LOADER [WINEARCH]
   echo "setup.sh: preparing the Wine prefix in $1"
   mkdir -p "$1"
   WINEPREFIX=$1 WINEARCH=${3:-} WINESERVER=$WINESERVER64 "$2" wineboot --init >/dev/null 2>&1 || true
-  WINEPREFIX=$1 WINESERVER=$WINESERVER64 "$2" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
+  WINEPREFIX=$1 WINESERVER=$WINESERVER64 "$2" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1 || true
   WINEPREFIX=$1 "$WINESERVER64" -w
   touch "$1/.exclusive-tone-prefix"
 }
