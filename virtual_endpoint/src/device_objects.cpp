@@ -85,6 +85,7 @@ HRESULT EnumeratorFactory::QueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
     if (iid == __uuidof(IUnknown) || iid == __uuidof(IClassFactory)) {
         *object = static_cast<IClassFactory*>(this);
+        AddRef();
         return S_OK;
     }
     *object = nullptr;

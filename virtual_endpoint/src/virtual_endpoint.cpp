@@ -12,10 +12,10 @@ VirtualEndpoint::~VirtualEndpoint() { Uninstall(); }
 
 HRESULT VirtualEndpoint::Install() {
     if (installed_) return S_FALSE;
-    // Kept for the process's life: COM may still hold the class object after revocation.
     auto* factory = new EnumeratorFactory(state_);
     const HRESULT result = CoRegisterClassObject(
         CLSID_MMDeviceEnumerator, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
+    factory->Release();  // the registration holds it from here on, or nobody does
     installed_ = SUCCEEDED(result);
     return result;
 }
