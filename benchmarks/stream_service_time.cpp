@@ -71,11 +71,8 @@ int main(int argc, char** argv) {
     // The endpoint offers only 24-bit stereo, so the verifier knows the shape from the start.
     ToneVerifier verifier;
     verifier.Shape(24);
-    virtual_endpoint::EndpointConfig config;
+    virtual_endpoint::EndpointConfig config = virtual_endpoint::RealTimeEndpoint(seconds);
     config.acceptedFormats = {{24, 24}};
-    config.minimumPeriod = 30000;
-    config.pacing = virtual_endpoint::Pacing::kRealTime;
-    config.eventLimit = static_cast<std::uint64_t>(std::ceil(seconds * 1e6 / kPeriodMicroseconds));
     config.recordCalls = false;
     config.frameSink = [&verifier](const std::uint8_t* bytes, std::size_t size) {
         verifier.Check(bytes, size);

@@ -6,7 +6,6 @@
 // Usage: exclusive-tone-virtual [--seconds S] [--wav FILE]
 // Prints the player's two messages, then the path of the WAV file of everything it received.
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -18,8 +17,6 @@
 #include "virtual_endpoint/virtual_endpoint.h"
 
 namespace {
-
-constexpr double kPeriodSeconds = 0.003;
 
 struct Options {
     double seconds = 5.0;
@@ -50,12 +47,7 @@ int main(int argc, char** argv) {
     }
     static_cast<void>(CoInitialize(nullptr));
 
-    virtual_endpoint::EndpointConfig config;
-    config.acceptedFormats = {{24, 24}, {32, 32}, {32, 24}};
-    config.minimumPeriod = 30000;
-    config.pacing = virtual_endpoint::Pacing::kRealTime;
-    config.eventLimit = static_cast<std::uint64_t>(std::ceil(options.seconds / kPeriodSeconds));
-    virtual_endpoint::VirtualEndpoint endpoint(config);
+    virtual_endpoint::VirtualEndpoint endpoint(virtual_endpoint::RealTimeEndpoint(options.seconds));
     const HRESULT installed = endpoint.Install();
     if (FAILED(installed)) {
         std::cerr << "cannot install the virtual endpoint: ";

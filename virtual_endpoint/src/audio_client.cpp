@@ -32,8 +32,6 @@ std::string DescribeFormat(const WAVEFORMATEX* format) {
     return text;
 }
 
-std::string Duration(REFERENCE_TIME units) { return std::to_string(units); }
-
 }  // namespace
 
 AudioClient::AudioClient(std::shared_ptr<State> state)
@@ -87,8 +85,8 @@ HRESULT AudioClient::Initialize(AUDCLNT_SHAREMODE shareMode, DWORD streamFlags,
                                 const WAVEFORMATEX* format, LPCGUID session) {
     const std::string arguments =
         "mode=" + std::to_string(shareMode) + " flags=" + Hex(streamFlags) +
-        " duration=" + Duration(bufferDuration) + " period=" + Duration(periodicity) + " " +
-        DescribeFormat(format) + " session=" + Pointer(session);
+        " duration=" + std::to_string(bufferDuration) + " period=" + std::to_string(periodicity) +
+        " " + DescribeFormat(format) + " session=" + Pointer(session);
     return Call("Initialize", arguments, [&]() -> HRESULT {
         if (initialized_) return AUDCLNT_E_ALREADY_INITIALIZED;
         if (format == nullptr) return E_POINTER;

@@ -1,9 +1,21 @@
 #include "virtual_endpoint/virtual_endpoint.h"
 
+#include <cmath>
+
 #include "device_objects.h"
 #include "endpoint_state.h"
 
 namespace virtual_endpoint {
+
+EndpointConfig RealTimeEndpoint(double seconds) {
+    constexpr REFERENCE_TIME kPeriod = 30000;  // 3 ms in 100-ns units
+    EndpointConfig config;
+    config.acceptedFormats = {{24, 24}, {32, 32}, {32, 24}};
+    config.minimumPeriod = kPeriod;
+    config.pacing = Pacing::kRealTime;
+    config.eventLimit = static_cast<std::uint64_t>(std::ceil(seconds * 1e7 / kPeriod));
+    return config;
+}
 
 VirtualEndpoint::VirtualEndpoint(EndpointConfig config)
     : state_(std::make_shared<State>(std::move(config))) {}

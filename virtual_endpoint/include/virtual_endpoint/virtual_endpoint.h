@@ -60,6 +60,11 @@ struct EndpointConfig {
     std::function<void(const std::uint8_t* bytes, std::size_t size)> frameSink;
 };
 
+// A typical HD-audio device played in real time for the given time: 3 ms minimum period,
+// refuses 16-bit and plays 24-bit (and 32-bit containers), one event per period, and no event
+// after that time, so a player's stream ends through its event time-out.
+EndpointConfig RealTimeEndpoint(double seconds);
+
 struct CallRecord {
     std::string method;     // "IAudioClient::Initialize"
     std::string arguments;  // the values passed, as text
