@@ -1,6 +1,8 @@
 #include "tone/tone_generator.h"
 
 #include <cmath>
+
+#include "tone/sine.h"
 #include <cstring>
 
 namespace {
@@ -13,7 +15,7 @@ constexpr double kHalfCyclesPerSecond = 1000.0;
 // operation rounds to double in this fixed order so that every build yields the same codes.
 inline double SineAt(std::uint64_t frameIndex, double rate) {
     const double phase = static_cast<double>(frameIndex) * kHalfCyclesPerSecond * kPi / rate;
-    return std::sin(phase);
+    return Sine(phase);
 }
 
 // One loop per container width, and one for stereo, so that the copies have constant sizes.
