@@ -38,6 +38,13 @@ void VirtualEndpoint::Uninstall() {
     installed_ = false;
 }
 
+HRESULT VirtualEndpoint::GetClassObject(REFIID iid, void** object) {
+    auto* factory = new EnumeratorFactory(state_);
+    const HRESULT result = factory->QueryInterface(iid, object);
+    factory->Release();  // the caller's reference keeps it, if it got one
+    return result;
+}
+
 std::vector<CallRecord> VirtualEndpoint::Calls() const {
     std::lock_guard<std::mutex> lock(state_->mutex);
     return state_->calls;

@@ -87,6 +87,9 @@ class VirtualEndpoint {
     // Registers the endpoint as this process's MMDevice enumerator class; Uninstall revokes it.
     HRESULT Install();
     void Uninstall();
+    // The endpoint's class object for CLSID_MMDeviceEnumerator, asked for iid: what Install
+    // registers, and what a DLL's DllGetClassObject hands out.
+    HRESULT GetClassObject(REFIID iid, void** object);
 
     std::vector<CallRecord> Calls() const;
     std::vector<std::string> CallNames() const;

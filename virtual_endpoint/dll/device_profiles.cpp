@@ -1,0 +1,111 @@
+#include "device_profiles.h"
+
+#include <cmath>
+
+namespace endpoint_dll {
+namespace {
+
+using virtual_endpoint::EndpointConfig;
+using virtual_endpoint::Fault;
+
+constexpr REFERENCE_TIME kHdPeriod = 30000;       // 3 ms, in 100-ns units
+constexpr REFERENCE_TIME kAlignedPeriod = 33333;  // 160 frames at 48 kHz
+constexpr REFERENCE_TIME kUsbPeriod = 10000;      // 1 ms
+
+// A typical HD-audio device: refuses 16-bit, plays 24-bit and both 32-bit containers.
+EndpointConfig HdAudio() {
+    EndpointConfig config;
+    config.acceptedFormats = {{24, 24}, {32, 32}, {32, 24}};
+    config.minimumPeriod = kHdPeriod;
+    return config;
+}
+
+struct ProfileEntry {
+    const char* name;
+    // The period the player ends up streaming at, which sets how many events fill the length.
+    REFERENCE_TIME streamPeriod;
+    DeviceProfile (*make)();
+};
+
+const ProfileEntry kProfiles[] = {
+    {"typical-hd", kHdPeriod, [] { return DeviceProfile{HdAudio()}; }},
+    {"aligned-hd", kAlignedPeriod,
+     [] {
+         // 144 frames of 24-bit stereo are 864 bytes; buffers of 32 frames (192 bytes) fit the
+         // controller, so the device asks for 160 frames.
+         DeviceProfile profile{HdAudio()};
+         profile.config.alignmentBytes = 192;
+         return profile;
+     }},
+    {"usb-16bit", kUsbPeriod,
+     [] {
+         DeviceProfile profile;
+         profile.config.acceptedFormats = {{16, 16}};
+         profile.config.minimumPeriod = kUsbPeriod;
+         return profile;
+     }},
+    {"only-24-in-32", kHdPeriod,
+     [] {
+         DeviceProfile profile{HdAudio()};
+         profile.config.acceptedFormats = {{32, 24}};
+         return profile;
+     }},
+    {"no-format", kHdPeriod,
+     [] {
+         DeviceProfile profile{HdAudio()};
+         profile.config.acceptedFormats = {};
+         return profile;
+     }},
+    {"busy", kHdPeriod,
+     [] {
+         DeviceProfile profile{HdAudio()};
+         profile.config.faults = {Fault{"IAudioClient::Initialize", 1, AUDCLNT_E_DEVICE_IN_USE}};
+         return profile;
+     }},
+    {"removed", kHdPeriod,
+     [] {
+         DeviceProfile profile{HdAudio()};
+         profile.removedHalfway = true;
+         return profile;
+     }},
+    {"no-device", kHdPeriod,
+     [] {
+         DeviceProfile profile{HdAudio()};
+         profile.config.faults = {
+             Fault{"IMMDeviceEnumerator::GetDefaultAudioEndpoint", 1, E_NOTFOUND}};
+         return profile;
+     }},
+    {"no-memory", kHdPeriod,
+     [] {
+         DeviceProfile profile{HdAudio()};
+         profile.failFormatAllocation = true;
+         return profile;
+     }},
+};
+
+}  // namespace
+
+std::optional<DeviceProfile> FindDeviceProfile(const std::string& name, StreamLength length) {
+    for (const ProfileEntry& entry : kProfiles) {
+        if (name != entry.name) continue;
+        DeviceProfile profile = entry.make();
+        const auto events = static_cast<std::uint64_t>(std::max(
+            1.0, std::ceil(length.seconds * 1e7 / static_cast<double>(entry.streamPeriod))));
+        profile.config.pacing = length.pacing;
+        profile.config.eventLimit = events;
+        if (profile.removedHalfway) profile.config.removalAfterEvents = (events + 1) / 2;
+        return profile;
+    }
+    return std::nullopt;
+}
+
+std::string DeviceProfileNames() {
+    std::string names;
+    for (const ProfileEntry& entry : kProfiles) {
+        if (!names.empty()) names += ", ";
+        names += entry.name;
+    }
+    return names;
+}
+
+}  // namespace endpoint_dll

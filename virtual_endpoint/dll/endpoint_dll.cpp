@@ -1,0 +1,80 @@
+// exclusive-tone-endpoint.dll: the virtual exclusive-mode endpoint as the in-process server of
+// CLSID_MMDeviceEnumerator. Registered in a Wine prefix, it lets the unmodified player play on
+// a device profile chosen through the environment (see endpoint_settings.h); with no profile
+// set it hands out Wine's own enumerator, so the prefix behaves as without it.
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "endpoint_session.h"
+
+namespace {
+
+std::mutex sessionMutex;
+// Leaked on purpose: it lives until the process ends, when DllMain writes its outputs.
+endpoint_dll::EndpointSession* session = nullptr;
+
+using DllGetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+
+// Wine's own enumerator, from the system's mmdevapi.dll (the module stays loaded).
+HRESULT SystemClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    wchar_t path[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    const wchar_t name[] = L"\\mmdevapi.dll";
+    if (length == 0 || length + sizeof name / sizeof name[0] > MAX_PATH) return E_UNEXPECTED;
+    wcscpy(path + length, name);
+    const HMODULE module = LoadLibraryW(path);
+    if (module == nullptr) return HRESULT_FROM_WIN32(GetLastError());
+    // Through a plain function pointer type: FARPROC's own signature is not the export's.
+    const auto function = reinterpret_cast<DllGetClassObjectFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
+    if (function == nullptr) return HRESULT_FROM_WIN32(GetLastError());
+    return function(clsid, iid, object);
+}
+
+void Complain(const std::string& message) {
+    std::fprintf(stderr, "exclusive-tone-endpoint: %s\n", message.c_str());
+}
+
+}  // namespace
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (clsid != CLSID_MMDeviceEnumerator) return CLASS_E_CLASSNOTAVAILABLE;
+
+    std::lock_guard<std::mutex> lock(sessionMutex);
+    if (session == nullptr) {
+        const endpoint_dll::SettingsReading reading = endpoint_dll::ReadEndpointSettings();
+        if (!reading.error.empty()) {
+            Complain(reading.error);
+            return CLASS_E_CLASSNOTAVAILABLE;
+        }
+        if (reading.settings.profile.empty()) return SystemClassObject(clsid, iid, object);
+        std::string error;
+        session = endpoint_dll::EndpointSession::Open(reading.settings, error).release();
+        if (session == nullptr) {
+            Complain(error);
+            return CLASS_E_CLASSNOTAVAILABLE;
+        }
+    }
+    return session->GetClassObject(iid, object);
+}
+
+// A session keeps what it received until the process ends; without one nothing of this DLL is
+// in use (Wine's own objects live in Wine's DLL).
+STDAPI DllCanUnloadNow() {
+    std::lock_guard<std::mutex> lock(sessionMutex);
+    return session == nullptr ? S_OK : S_FALSE;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    // The player has returned from its stream and released the endpoint by now; the C runtime
+    // this DLL uses is still loaded, as it was loaded before it.
+    if (reason == DLL_PROCESS_DETACH && session != nullptr && !session->WriteOutputs()) {
+        Complain("cannot write the WAV file or the call log");
+    }
+    return TRUE;
+}
