@@ -15,7 +15,7 @@ virtual_endpoint::EndpointConfig WithCallRecording(virtual_endpoint::EndpointCon
 }
 
 bool WriteCallLog(const std::string& path, const virtual_endpoint::VirtualEndpoint& endpoint) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
+    std::FILE* file = std::fopen(path.c_str(), "wb");  // lines end in \n, as Linux tools read them
     if (file == nullptr) return false;
     for (const virtual_endpoint::CallRecord& call : endpoint.Calls()) {
         std::fprintf(file, "%s(%s) -> 0x%08lx\n", call.method.c_str(), call.arguments.c_str(),
