@@ -12,6 +12,7 @@ set(CMAKE_RC_COMPILER ${triplet}-windres)
 set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES ${gcc_dir}/include/c++ ${gcc_dir}/include/c++/${triplet}
                                            ${gcc_dir}/include/c++/backward)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-L${gcc_dir}")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-L${gcc_dir}")
 set(CMAKE_CXX_STANDARD_LIBRARIES "-lstdc++ -lpthread")
 # The sysroot keeps the host's own /usr/include out of the search path.
 set(CMAKE_SYSROOT /usr/${triplet})
