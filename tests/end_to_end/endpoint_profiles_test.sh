@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The shipped player through its real imports and COM activation, on every device profile of
-# the endpoint DLL (tests/data/endpoint_profiles.tsv): its exact output and exit code, the tone
-# it delivered, and no reference to the endpoint left when the process ended.
-# Usage: endpoint_profiles_test.sh 32|64 BIN-FOLDER RUNNER
+# The shipped player through its real imports and COM activation, on the endpoint DLL's device
+# profiles (tests/data/endpoint_profiles.tsv): its exact output and exit code, the tone it
+# delivered, no reference to the endpoint left when the process ended, and a row for every
+# profile the DLL knows. Usage: endpoint_profiles_test.sh 32|64 BIN-FOLDER RUNNER
 set -uo pipefail
 arch=$1
 bin=$(realpath "$2")
@@ -23,27 +23,35 @@ check() {  # NAME EXPECTED ACTUAL
   fi
 }
 
-while IFS=$'\t' read -r profile expected tone_seconds; do
-  case "$profile" in '#'* | '') continue ;; esac
+tested=' '
+while IFS=$'\t' read -r name profile options expected tone_seconds references; do
+  case "$name" in '#'* | '') continue ;; esac
+  tested+="$profile "
   start=$(date +%s%N)
-  # Fast pacing: the tone as fast as the player takes it (a fifth of a second where it is not
-  # compared), then the 2 s time-out.
-  seconds=$([ "$tone_seconds" = - ] && echo 0.2 || echo "$tone_seconds")
-  output=$("$repo/scripts/endpoint-play" --profile "$profile" --arch "$arch" --seconds "$seconds" --fast \
-           --wav "$work/$profile.wav" --log "$work/$profile.log" "$bin/exclusive-tone.exe")
+  # shellcheck disable=SC2086  # options are words
+  output=$("$repo/scripts/endpoint-play" --profile "$profile" --arch "$arch" $options \
+           --wav "$work/run.wav" --log "$work/run.log" "$bin/exclusive-tone.exe" 2>"$work/errors")
   status=$?
   tenths=$((($(date +%s%N) - start) / 100000000))
-  echo "$profile: $((tenths / 10)).$((tenths % 10)) s"
-  check "$profile: output" "$expected" "$output"
-  check "$profile: exit code" 0 "$status"
-  if [ "$profile" != none ]; then
-    check "$profile: references left at exit" "outstanding references: 0" \
-          "$(tail -n 1 "$work/$profile.log" 2>/dev/null)"
+  echo "$name: $((tenths / 10)).$((tenths % 10)) s"
+  check "$name: output" "$expected" "$output"
+  check "$name: exit code" 0 "$status"
+  if [ "$references" != - ]; then
+    check "$name: references left at exit" "outstanding references: $references" \
+          "$(tail -n 1 "$work/run.log" 2>/dev/null)"
   fi
   if [ "$tone_seconds" != - ]; then
-    check "$profile: tone in WAV file" 0 \
-          "$(cd "$work" && "$runner" "$bin/wav_tone_check.exe" "$profile.wav" "$tone_seconds" \
-             >/dev/null; echo $?)"
+    check "$name: tone in WAV file" 0 \
+          "$(cd "$work" && "$runner" "$bin/wav_tone_check.exe" run.wav "$tone_seconds" >/dev/null; echo $?)"
+  fi
+  if [ "$profile" = studio-monitor ]; then
+    # The DLL names the profiles it knows: each must have a row.
+    known=$(sed -n 's/.*no device profile named "studio-monitor"; there are //p' "$work/errors" | tr -d '\r')
+    check "$name: the DLL names its profiles" yes "$([ -n "$known" ] && echo yes || echo no)"
+    for known_profile in ${known//,/ }; do
+      check "profile $known_profile has a row" yes \
+            "$([[ "$tested" == *" $known_profile "* ]] && echo yes || echo no)"
+    done
   fi
 done <"$repo/tests/data/endpoint_profiles.tsv"
 
