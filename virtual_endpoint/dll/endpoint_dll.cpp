@@ -20,12 +20,12 @@ using DllGetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, voi
 
 // Wine's own enumerator, from the system's mmdevapi.dll (the module stays loaded).
 HRESULT SystemClassObject(REFCLSID clsid, REFIID iid, void** object) {
-    wchar_t path[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    const wchar_t name[] = L"\\mmdevapi.dll";
-    if (length == 0 || length + sizeof name / sizeof name[0] > MAX_PATH) return E_UNEXPECTED;
-    wcscpy(path + length, name);
-    const HMODULE module = LoadLibraryW(path);
+    std::wstring path(MAX_PATH, L'\0');
+    const UINT length = GetSystemDirectoryW(&path[0], MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return E_UNEXPECTED;
+    path.resize(length);
+    path += L"\\mmdevapi.dll";
+    const HMODULE module = LoadLibraryW(path.c_str());
     if (module == nullptr) return HRESULT_FROM_WIN32(GetLastError());
     // Through a plain function pointer type: FARPROC's own signature is not the export's.
     const auto function = reinterpret_cast<DllGetClassObjectFunction>(

@@ -2,12 +2,15 @@
 
 #include <cstdlib>
 
+#include "platform/audio_endpoint.h"
+
 namespace endpoint_dll {
 namespace {
 
 std::string Variable(const char* name) {
-    const char* value = std::getenv(name);
-    return value == nullptr ? std::string() : std::string(value);
+    char value[1024];
+    const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+    return length < sizeof value ? std::string(value, length) : std::string();
 }
 
 }  // namespace
