@@ -1,5 +1,6 @@
 #include "device_profiles.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace endpoint_dll {
