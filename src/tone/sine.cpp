@@ -60,21 +60,26 @@ struct Reduced {
 };
 
 // For 2^-9 <= x < 2^30: j = x * 512/pi rounded (below 2^38), and r = x - j (p1 + p2 + p3 + p4).
-// j p1 and j p2 are exact (15-bit parts) and x - j p1 is exact (x and j p1 lie within a factor
-// of two); the rest is carried in double-doubles.
+// p1 and p2 have 13 significant bits ending at 2^-20 and 2^-38, so j p1 and j p2 are exact; x
+// and j p1 lie within a factor of two, so x - j p1 is exact; and x - j p1 - j p2 is a multiple
+// of min(ulp(x), 2^-38) below 2^53 such units, so that is exact too. The rest is carried in
+// double-doubles.
 inline Reduced ReduceInDoubles(double x) {
+    static_assert(k::kStepParts[0] * 0x1p20 == static_cast<double>(static_cast<std::int64_t>(
+                                                   k::kStepParts[0] * 0x1p20)) &&
+                      k::kStepParts[1] * 0x1p38 == static_cast<double>(static_cast<std::int64_t>(
+                                                       k::kStepParts[1] * 0x1p38)),
+                  "the first two parts of the step must end at 2^-20 and 2^-38");
     constexpr double kRoundToInteger = 0x1.8p52;
     const double rounded = x * k::kStepsPerRadian + kRoundToInteger;
     const auto step = static_cast<unsigned>(BitsOf(rounded)) % kStepsPerTurn;
     const double steps = rounded - kRoundToInteger;
 
     constexpr Pair kPart3Halves = Split(k::kStepParts[2]);
-    const double less1 = x - steps * k::kStepParts[0];
-    const Pair less2 = TwoSum(less1, -(steps * k::kStepParts[1]));
+    const double less2 = (x - steps * k::kStepParts[0]) - steps * k::kStepParts[1];
     const Pair part3 = TwoProduct(steps, Split(steps), k::kStepParts[2], kPart3Halves);
-    const Pair less3 = TwoSum(less2.hi, -part3.hi);
-    const double low = (less2.lo + less3.lo) - (part3.lo + steps * k::kStepParts[3]);
-    return {step, TwoSum(less3.hi, low)};
+    const Pair less3 = TwoSum(less2, -part3.hi);
+    return {step, TwoSum(less3.hi, less3.lo - (part3.lo + steps * k::kStepParts[3]))};
 }
 
 struct Wide {
@@ -145,17 +150,13 @@ inline Pair SineOfStepPlus(const Reduced& reduced) {
     const double* f = k::kInverseFactorial;
 
     // cos r - 1 and sin r - r, each about 2^-17 of the whole or less; r.lo enters through the
-    // derivatives. r.hi^2 = z + zLow exactly.
-    const Pair rHalves = Split(r.hi);
+    // derivatives.
     const double z = r.hi * r.hi;
-    const double zLow = ((rHalves.hi * rHalves.hi - z) + 2.0 * rHalves.hi * rHalves.lo) +
-                        rHalves.lo * rHalves.lo;
-    const double cosLessOne =
-        -0.5 * z + ((-0.5 * zLow - r.hi * r.lo) + z * z * (f[4] - z * f[6]));
+    const double cosLessOne = z * (-0.5 + z * (f[4] - z * f[6])) - r.hi * r.lo;
     const double sinLessR = r.hi * z * (-f[3] + z * (f[5] - z * f[7])) - 0.5 * z * r.lo;
 
     // S + C r.hi in double-double; the other terms are small enough for doubles.
-    const Pair cTimesR = TwoProduct(cosStep[0], Split(cosStep[0]), r.hi, rHalves);
+    const Pair cTimesR = TwoProduct(cosStep[0], Split(cosStep[0]), r.hi, Split(r.hi));
     const Pair sum = TwoSum(sinStep[0], cTimesR.hi);
     const double small = (sum.lo + cTimesR.lo) + sinStep[1] +
                          (cosStep[0] * r.lo + cosStep[1] * r.hi);
