@@ -26,7 +26,7 @@ RATES = (44100, 48000, 96000, 192000)
 WINDOW_FRAMES = 512
 WINDOW_CENTRES = (0, 1_000_000, 1 << 24, 3_000_000_000, 1 << 32, 1 << 36, 1 << 40, 1 << 48,
                   1 << 53)
-SCREENED_PER_RATE = 2_500_000
+SCREENED_PER_RATE = 2_621_440
 SCREEN_RUN = 1024
 MIDPOINTS_KEPT = 400
 RANDOM_SCREENED = 1_000_000
@@ -64,8 +64,7 @@ def round_to_double(value):
         if rest > half or (rest == half and quotient & 1):
             quotient += 1
     else:
-        quotient <<= -shift
-        last_place = exp
+        last_place = exp  # exact
     result = math.ldexp(quotient, last_place)
     return -result if sign else result
 
@@ -182,13 +181,14 @@ def midpoint_table():
     lines = [pair_line(x, '%d Hz frame %d, %.3g ulp' % (*note, d)) for d, x, note in tone_hardest]
     lines += [pair_line(x, 'random, %.3g ulp' % d) for d, x, _ in random_hardest]
     write('midpoints.txt', [
-        'The tone phases whose sine lies nearest a rounding midpoint (halfway between two',
-        f'doubles): the {MIDPOINTS_KEPT} nearest among {count} phases screened ({SCREEN_RUN}-frame',
-        'runs at 44100, 48000, 96000 and 192000 Hz from counter 0 and from counters spread',
-        f'evenly in logarithm up to 2^53), closest {tone_hardest[0][0]:.3g} ulp from a midpoint;',
-        f'then the {RANDOM_KEPT} nearest among {RANDOM_SCREENED} random doubles of 2^-30 to 2^60,',
-        f'closest {random_hardest[0][0]:.3g} ulp. ARGUMENT SINE as bit patterns, then a comment.'],
-        lines)
+        'The tone phases whose sine lies nearest a rounding midpoint (halfway between two doubles).',
+        f'Screened: {count} phases, in runs of {SCREEN_RUN} frames at 44100, 48000, 96000 and',
+        '192000 Hz, from counter 0 and from counters spread evenly in logarithm up to 2^53.',
+        f'Kept: the {MIDPOINTS_KEPT} nearest; the closest lies {tone_hardest[0][0]:.3g} ulp from a '
+        'midpoint.',
+        f'Then the {RANDOM_KEPT} nearest among {RANDOM_SCREENED} random doubles of 2^-30 to 2^60',
+        f'(closest {random_hardest[0][0]:.3g} ulp).',
+        'ARGUMENT SINE as bit patterns, then a comment: rate, frame and distance.'], lines)
     return count, tone_hardest[0][0]
 
 
@@ -209,17 +209,17 @@ def near_multiples_of_half_pi():
             denominator, numerator = numerator, remainder
             if q_now <= (1 << 53) and q_now % 2:
                 x = math.ldexp(q_now, exponent)
-                lost = ulps_lost(x)
-                candidates.append((lost, x))
+                candidates.append((bits_cancelled(x), x))
     candidates.sort(reverse=True)
     return [x for _, x in candidates[:48]]
 
 
-def ulps_lost(x):
-    """Bits lost in x - k pi/2 for the nearest k (how close x is to a multiple of pi/2)."""
+def bits_cancelled(x):
+    """-log2 |x / (pi/2) - k| for the nearest integer k: the leading bits that cancel when x is
+    reduced by multiples of pi/2."""
     with mpmath.workprec(1200):
-        reduced = mpmath.mpf(x) - mpmath.nint(mpmath.mpf(x) / (mpmath.pi / 2)) * mpmath.pi / 2
-        return float(mpmath.log(abs(mpmath.mpf(x)), 2) - mpmath.log(abs(reduced), 2))
+        quarters = mpmath.mpf(x) / (mpmath.pi / 2)
+        return float(-mpmath.log(abs(quarters - mpmath.nint(quarters)), 2))
 
 
 def nearest_double(value):
