@@ -31,7 +31,7 @@ SCREEN_RUN = 1024
 MIDPOINTS_KEPT = 400
 RANDOM_SCREENED = 1_000_000
 RANDOM_KEPT = 64
-DIGEST_FRAMES = 65536
+DIGEST_FRAMES = 32768  # a few seconds per leg under qemu
 
 
 def bits(x):
