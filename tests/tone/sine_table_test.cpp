@@ -32,6 +32,8 @@ struct Table {
     const EmbeddedLines* lines;
 };
 
+void PrintTo(const Table& table, std::ostream* out) { *out << table.name; }
+
 class SineTable : public testing::TestWithParam<Table> {};
 
 TEST_P(SineTable, SineIsTheCorrectlyRoundedValueOfEveryEntry) {
