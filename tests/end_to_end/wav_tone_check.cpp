@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
         chunk += 8 + size + (size & 1);
     }
     if (bits != 16 && bits != 24 && bits != 32) {
-        std::fprintf(stderr, "%s: %u-bit samples are not the tone's\n", argv[1], bits);
+        std::fprintf(stderr, "%s: no 16-, 24- or 32-bit PCM format\n", argv[1]);
         return 1;
     }
     const std::size_t frameBytes = std::size_t{channels} * (bits / 8);
