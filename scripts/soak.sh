@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Soak: streams in real time on the virtual endpoint for the given minutes (default 10) and
-# compares every frame the endpoint receives with an independent tone generator; fails on any
-# gap, repeat or corrupt frame, or on a reference left unreleased.
+# compares every frame the endpoint receives with the comparison tone of tests/support (its own
+# loop over the sine, sharing no code with the player's generator); fails on any gap, repeat or
+# corrupt frame, or on a reference left unreleased.
 set -euo pipefail
 minutes=${1:-10}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
