@@ -45,9 +45,9 @@ constexpr Pair Split(double a) {
 // a * b exactly (Dekker), from a and b already split.
 inline Pair TwoProduct(double a, const Pair& aHalves, double b, const Pair& bHalves) {
     const double product = a * b;
-    const double error = ((aHalves.hi * bHalves.hi - product) + aHalves.hi * bHalves.lo +
-                          aHalves.lo * bHalves.hi) +
-                         aHalves.lo * bHalves.lo;
+    const double error =
+        ((aHalves.hi * bHalves.hi - product) + aHalves.hi * bHalves.lo + aHalves.lo * bHalves.hi) +
+        aHalves.lo * bHalves.lo;
     return {product, error};
 }
 

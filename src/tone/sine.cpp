@@ -29,8 +29,8 @@ using double_double::TwoSum;
 
 constexpr std::uint64_t kSignBit = 0x8000000000000000u;
 constexpr std::uint64_t kInfinityBits = 0x7ff0000000000000u;
-constexpr std::uint64_t kBelowRoundsToItself = 0x3e50000000000000u;    // 2^-26
-constexpr std::uint64_t kBelowNeedsNoReduction = 0x3f60000000000000u;  // 2^-9
+constexpr std::uint64_t kBelowRoundsToItself = 0x3e50000000000000u;     // 2^-26
+constexpr std::uint64_t kBelowNeedsNoReduction = 0x3f60000000000000u;   // 2^-9
 constexpr std::uint64_t kBelowFloatingReduction = 0x41d0000000000000u;  // 2^30
 constexpr unsigned kStepsPerTurn = 1024;
 constexpr unsigned kQuarterTurn = kStepsPerTurn / 4;
@@ -67,8 +67,8 @@ struct Reduced {
 inline Reduced ReduceInDoubles(double x) {
     static_assert(k::kStepParts[0] * 0x1p20 == static_cast<double>(static_cast<std::int64_t>(
                                                    k::kStepParts[0] * 0x1p20)) &&
-                      k::kStepParts[1] * 0x1p38 == static_cast<double>(static_cast<std::int64_t>(
-                                                       k::kStepParts[1] * 0x1p38)),
+                      k::kStepParts[1] * 0x1p38 ==
+                          static_cast<double>(static_cast<std::int64_t>(k::kStepParts[1] * 0x1p38)),
                   "the first two parts of the step must end at 2^-20 and 2^-38");
     constexpr double kRoundToInteger = 0x1.8p52;
     const double rounded = x * k::kStepsPerRadian + kRoundToInteger;
@@ -158,8 +158,8 @@ inline Pair SineOfStepPlus(const Reduced& reduced) {
     // S + C r.hi in double-double; the other terms are small enough for doubles.
     const Pair cTimesR = TwoProduct(cosStep[0], Split(cosStep[0]), r.hi, Split(r.hi));
     const Pair sum = TwoSum(sinStep[0], cTimesR.hi);
-    const double small = (sum.lo + cTimesR.lo) + sinStep[1] +
-                         (cosStep[0] * r.lo + cosStep[1] * r.hi);
+    const double small =
+        (sum.lo + cTimesR.lo) + sinStep[1] + (cosStep[0] * r.lo + cosStep[1] * r.hi);
     const double tail = (sinStep[0] * cosLessOne + cosStep[0] * sinLessR) + small;
     return FastTwoSum(sum.hi, tail);
 }

@@ -8,14 +8,12 @@ namespace sine_constants {
 
 // 2/pi = sum of kTwoOverPi[i] * 2^(-64 i): word 0 is the integer part, zero.
 constexpr std::uint64_t kTwoOverPi[27] = {
-    0x0000000000000000u, 0xa2f9836e4e441529u, 0xfc2757d1f534ddc0u,
-    0xdb6295993c439041u, 0xfe5163abdebbc561u, 0xb7246e3a424dd2e0u,
-    0x06492eea09d1921cu, 0xfe1deb1cb129a73eu, 0xe88235f52ebb4484u,
-    0xe99c7026b45f7e41u, 0x3991d639835339f4u, 0x9c845f8bbdf9283bu,
-    0x1ff897ffde05980fu, 0xef2f118b5a0a6d1fu, 0x6d367ecf27cb09b7u,
-    0x4f463f669e5fea2du, 0x7527bac7ebe5f17bu, 0x3d0739f78a5292eau,
-    0x6bfb5fb11f8d5d08u, 0x56033046fc7b6babu, 0xf0cfbc209af4361du,
-    0xa9e391615ee61b08u, 0x6599855f14a06840u, 0x8dffd8804d732731u,
+    0x0000000000000000u, 0xa2f9836e4e441529u, 0xfc2757d1f534ddc0u, 0xdb6295993c439041u,
+    0xfe5163abdebbc561u, 0xb7246e3a424dd2e0u, 0x06492eea09d1921cu, 0xfe1deb1cb129a73eu,
+    0xe88235f52ebb4484u, 0xe99c7026b45f7e41u, 0x3991d639835339f4u, 0x9c845f8bbdf9283bu,
+    0x1ff897ffde05980fu, 0xef2f118b5a0a6d1fu, 0x6d367ecf27cb09b7u, 0x4f463f669e5fea2du,
+    0x7527bac7ebe5f17bu, 0x3d0739f78a5292eau, 0x6bfb5fb11f8d5d08u, 0x56033046fc7b6babu,
+    0xf0cfbc209af4361du, 0xa9e391615ee61b08u, 0x6599855f14a06840u, 0x8dffd8804d732731u,
     0x06061556ca73a8c9u, 0x60e27bc08c6b47c4u, 0x19c367cddce8092au,
 };
 
@@ -31,23 +29,15 @@ constexpr std::uint32_t kHalfPi[24] = {
 // first two with 15 significant bits. And 512/pi, the number of steps in a radian.
 constexpr double kStepHi = 0x1.921fb54442d18p-8;
 constexpr double kStepLo = 0x1.1a62633145c07p-62;
-constexpr double kStepParts[4] = {0x1.9220000000000p-8, -0x1.2af0000000000p-26, 0x1.0b4611a626331p-42, 0x1.1701b839a2520p-96};
+constexpr double kStepParts[4] = {0x1.9220000000000p-8, -0x1.2af0000000000p-26,
+                                  0x1.0b4611a626331p-42, 0x1.1701b839a2520p-96};
 constexpr double kStepsPerRadian = 0x1.45f306dc9c883p+7;
 
 // Taylor coefficients: kInverseFactorial[k] = 1/k!, k = 0..11.
 constexpr double kInverseFactorial[12] = {
-    0x1.0000000000000p+0,
-    0x1.0000000000000p+0,
-    0x1.0000000000000p-1,
-    0x1.5555555555555p-3,
-    0x1.5555555555555p-5,
-    0x1.1111111111111p-7,
-    0x1.6c16c16c16c17p-10,
-    0x1.a01a01a01a01ap-13,
-    0x1.a01a01a01a01ap-16,
-    0x1.71de3a556c734p-19,
-    0x1.27e4fb7789f5cp-22,
-    0x1.ae64567f544e4p-26,
+    0x1.0000000000000p+0,  0x1.0000000000000p+0,  0x1.0000000000000p-1,  0x1.5555555555555p-3,
+    0x1.5555555555555p-5,  0x1.1111111111111p-7,  0x1.6c16c16c16c17p-10, 0x1.a01a01a01a01ap-13,
+    0x1.a01a01a01a01ap-16, 0x1.71de3a556c734p-19, 0x1.27e4fb7789f5cp-22, 0x1.ae64567f544e4p-26,
 };
 
 // sin(j pi/512) = kSinStep[j][0] + kSinStep[j][1], j = 0..1023.

@@ -99,9 +99,9 @@ std::uint32_t TwoOverPiBits(int position) {
 
 template <int Words>
 struct Reduction {
-    unsigned quadrant;       // q: |x| = (q + f) pi/2 modulo 2 pi
-    bool negativeFraction;   // f < 0
-    Fixed<Words> radians;    // |f| pi/2
+    unsigned quadrant;      // q: |x| = (q + f) pi/2 modulo 2 pi
+    bool negativeFraction;  // f < 0
+    Fixed<Words> radians;   // |f| pi/2
 };
 
 // |x| = mantissa * 2^(exponent - 52). |x| * 2/pi = mantissa * (2/pi) * 2^(exponent - 52): bits
@@ -123,8 +123,7 @@ Reduction<Words> ReduceToQuadrant(std::uint64_t mantissa, int exponent) {
         std::uint64_t carry = 0;
         for (int i = kWindowWords - 1; i >= 0; --i) {
             const int at = i + f + 1;
-            const std::uint64_t sum =
-                std::uint64_t{window[i]} * factor[f] + product[at] + carry;
+            const std::uint64_t sum = std::uint64_t{window[i]} * factor[f] + product[at] + carry;
             product[at] = static_cast<std::uint32_t>(sum);
             carry = sum >> 32;
         }
@@ -226,8 +225,7 @@ double RoundToDouble(const Fixed<Words>& a) {
 // The correctly rounded sin |x| (its sign in `negative`) when Words suffice to settle the
 // rounding.
 template <int Words>
-bool TrySineOfMagnitude(std::uint64_t mantissa, int exponent, double& magnitude,
-                        bool& negative) {
+bool TrySineOfMagnitude(std::uint64_t mantissa, int exponent, double& magnitude, bool& negative) {
     const Reduction<Words> reduction = ReduceToQuadrant<Words>(mantissa, exponent);
     // sin((q + f) pi/2): q = 0: sin r, 1: cos r, 2: -sin r, 3: -cos r, with sin r odd in f.
     const bool cosine = (reduction.quadrant & 1u) != 0;
