@@ -56,39 +56,36 @@ std::string Narrow(const wchar_t* text) {
     return narrow;
 }
 
-// Runs the original call unless a fault stands in for it, and logs the call.
+// Runs the original call unless a fault stands in for it, and logs the call. A fault fails the
+// call with a null result and, as the last error, the fault's system error code.
 template <typename Result, typename Call>
-Result Run(VirtualEndpoint& endpoint, const char* method, const std::string& arguments,
-           DWORD faultError, Call call) {
+Result Run(VirtualEndpoint& endpoint, const char* method, const std::string& arguments, Call call) {
     const std::optional<HRESULT> fault = endpoint.TakeFault(method);
-    Result result{};
-    if (fault) {
-        SetLastError(faultError);
-    } else {
-        result = call();
-    }
+    const Result result = fault ? Result{} : call();
     endpoint.Record(method, arguments, fault.value_or(S_OK));
+    if (fault) SetLastError(static_cast<DWORD>(HRESULT_CODE(*fault)));
     return result;
 }
 
 HANDLE WINAPI RecordCreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset,
                                  BOOL initialState, LPCWSTR name) {
     VirtualEndpoint* const endpoint = Watching();
-    if (endpoint == nullptr)
+    if (endpoint == nullptr) {
         return originalCreateEventW(attributes, manualReset, initialState, name);
+    }
     const std::string arguments =
         "attributes=" + Text(attributes) + " manualReset=" + std::to_string(manualReset) +
         " initialState=" + std::to_string(initialState) + " name=" + Text(name);
-    recording.event = Run<HANDLE>(
-        *endpoint, "CreateEventW", arguments, ERROR_NO_SYSTEM_RESOURCES,
-        [&] { return originalCreateEventW(attributes, manualReset, initialState, name); });
+    recording.event = Run<HANDLE>(*endpoint, "CreateEventW", arguments, [&] {
+        return originalCreateEventW(attributes, manualReset, initialState, name);
+    });
     return recording.event;
 }
 
 BOOL WINAPI RecordCloseHandle(HANDLE handle) {
     VirtualEndpoint* const endpoint = Watching();
     if (endpoint == nullptr || handle != recording.event) return originalCloseHandle(handle);
-    return Run<BOOL>(*endpoint, "CloseHandle", "handle=event", ERROR_INVALID_HANDLE,
+    return Run<BOOL>(*endpoint, "CloseHandle", "handle=event",
                      [&] { return originalCloseHandle(handle); });
 }
 
@@ -97,7 +94,7 @@ HMODULE WINAPI RecordLoadLibraryExW(LPCWSTR path, HANDLE file, DWORD flags) {
     if (endpoint == nullptr) return originalLoadLibraryExW(path, file, flags);
     const std::string arguments =
         "path=" + Narrow(path) + " file=" + Text(file) + " flags=" + Hex(flags);
-    recording.library = Run<HMODULE>(*endpoint, "LoadLibraryExW", arguments, ERROR_MOD_NOT_FOUND,
+    recording.library = Run<HMODULE>(*endpoint, "LoadLibraryExW", arguments,
                                      [&] { return originalLoadLibraryExW(path, file, flags); });
     return recording.library;
 }
@@ -105,16 +102,15 @@ HMODULE WINAPI RecordLoadLibraryExW(LPCWSTR path, HANDLE file, DWORD flags) {
 HANDLE WINAPI RecordAvSet(LPCWSTR task, LPDWORD taskIndex) {
     const std::string arguments = "task=\"" + Narrow(task) + "\" index=" +
                                   (taskIndex == nullptr ? "null" : std::to_string(*taskIndex));
-    recording.task =
-        Run<HANDLE>(*recording.endpoint, "AvSetMmThreadCharacteristicsW", arguments,
-                    ERROR_INVALID_PARAMETER, [&] { return originalAvSet(task, taskIndex); });
+    recording.task = Run<HANDLE>(*recording.endpoint, "AvSetMmThreadCharacteristicsW", arguments,
+                                 [&] { return originalAvSet(task, taskIndex); });
     return recording.task;
 }
 
 BOOL WINAPI RecordAvRevert(HANDLE task) {
     const std::string arguments = task == recording.task ? "task=registered" : "task=other";
     return Run<BOOL>(*recording.endpoint, "AvRevertMmThreadCharacteristics", arguments,
-                     ERROR_INVALID_HANDLE, [&] { return originalAvRevert(task); });
+                     [&] { return originalAvRevert(task); });
 }
 
 FARPROC WINAPI RecordGetProcAddress(HMODULE library, LPCSTR name) {
@@ -126,7 +122,7 @@ FARPROC WINAPI RecordGetProcAddress(HMODULE library, LPCSTR name) {
     }
     FARPROC address =
         Run<FARPROC>(*endpoint, "GetProcAddress", "module=loaded name=" + std::string(name),
-                     ERROR_PROC_NOT_FOUND, [&] { return originalGetProcAddress(library, name); });
+                     [&] { return originalGetProcAddress(library, name); });
     if (address == nullptr) return nullptr;
     if (std::strcmp(name, "AvSetMmThreadCharacteristicsW") == 0) {
         originalAvSet = FunctionCast<decltype(originalAvSet)>(address);
@@ -142,7 +138,7 @@ FARPROC WINAPI RecordGetProcAddress(HMODULE library, LPCSTR name) {
 BOOL WINAPI RecordFreeLibrary(HMODULE library) {
     VirtualEndpoint* const endpoint = Watching();
     if (endpoint == nullptr || library != recording.library) return originalFreeLibrary(library);
-    return Run<BOOL>(*endpoint, "FreeLibrary", "module=loaded", ERROR_INVALID_HANDLE,
+    return Run<BOOL>(*endpoint, "FreeLibrary", "module=loaded",
                      [&] { return originalFreeLibrary(library); });
 }
 
