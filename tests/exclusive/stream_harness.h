@@ -5,6 +5,7 @@
 #include <string>
 
 #include "exclusive/exclusive_stream.h"
+#include "platform_call_recorder.h"
 #include "tone/tone_generator.h"
 #include "virtual_endpoint/virtual_endpoint.h"
 
@@ -16,18 +17,36 @@ inline std::string Field(const std::string& arguments, const std::string& key) {
     return arguments.substr(value, arguments.find(' ', value) - value);
 }
 
+// The system folder, where the player must take the scheduler library from.
+inline std::string SystemFolder() {
+    char folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    return std::string(folder, length < MAX_PATH ? length : 0);
+}
+
 // What one call of the player wrote and returned.
 struct PlayerRun {
     HRESULT result;
     std::string output;
 };
 
-// Runs PlayExclusiveStream against whatever endpoint is installed, capturing standard output.
+// The endpoint that the running test installed, if any.
+inline virtual_endpoint::VirtualEndpoint*& EndpointInUse() {
+    static virtual_endpoint::VirtualEndpoint* endpoint = nullptr;
+    return endpoint;
+}
+
+// Runs PlayExclusiveStream against whatever endpoint is installed, capturing standard output;
+// the player's kernel and scheduler calls join the endpoint's fault table and call log.
 inline PlayerRun RunPlayer(ToneGenerator& generator) {
     std::ostringstream captured;
     std::streambuf* const original = std::cout.rdbuf(captured.rdbuf());
     const std::ios_base::fmtflags flags = std::cout.flags();
-    const HRESULT result = PlayExclusiveStream(generator);
+    HRESULT result = S_OK;
+    {
+        const RecordedPlatformCalls recorded(EndpointInUse());
+        result = PlayExclusiveStream(generator);
+    }
     std::cout.flags(flags);
     std::cout.rdbuf(original);
     return {result, captured.str()};
@@ -44,7 +63,11 @@ class InstalledEndpoint {
     explicit InstalledEndpoint(virtual_endpoint::EndpointConfig config = {})
         : endpoint_(std::move(config)) {
         installed_ = SUCCEEDED(endpoint_.Install());
+        EndpointInUse() = &endpoint_;
     }
+    ~InstalledEndpoint() { EndpointInUse() = nullptr; }
+    InstalledEndpoint(const InstalledEndpoint&) = delete;
+    InstalledEndpoint& operator=(const InstalledEndpoint&) = delete;
     bool installed() const { return installed_; }
     virtual_endpoint::VirtualEndpoint* operator->() { return &endpoint_; }
     virtual_endpoint::VirtualEndpoint& operator*() { return endpoint_; }

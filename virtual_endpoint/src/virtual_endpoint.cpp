@@ -76,4 +76,12 @@ HANDLE VirtualEndpoint::LastEventHandle() const {
     return state_->lastEventHandle;
 }
 
+std::optional<HRESULT> VirtualEndpoint::TakeFault(const std::string& method) {
+    return state_->TakeFault(method);
+}
+
+void VirtualEndpoint::Record(const std::string& method, std::string arguments, HRESULT result) {
+    state_->Record(method, std::move(arguments), result);
+}
+
 }  // namespace virtual_endpoint

@@ -101,6 +101,12 @@ class VirtualEndpoint {
     // The handle last given to SetEventHandle, so a test can see whether it was closed.
     HANDLE LastEventHandle() const;
 
+    // For calls a test intercepts outside the endpoint, such as the player's kernel and
+    // scheduler calls: the fault configured for this occurrence of method, if any, and an entry
+    // in the same call log, so that one log shows every call in order.
+    std::optional<HRESULT> TakeFault(const std::string& method);
+    void Record(const std::string& method, std::string arguments, HRESULT result);
+
     struct State;
 
   private:
