@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -229,27 +230,30 @@ TEST(EndpointFaults, InstallRefusesFaultsThatCannotFire) {
     }
 }
 
-// COM lets any thread call AddRef and Release: the count must lose none of them.
+// COM lets any thread call AddRef and Release: the count must lose none of them. The class
+// object's count is the one not also guarded by the endpoint's lock.
 TEST(EndpointReferences, CountCallsFromManyThreadsExactly) {
-    EndpointConfig config;
-    config.recordCalls = false;
-    InstalledEndpoint endpoint(config);
-    {
-        Client client;
-        std::vector<std::thread> threads;
-        for (int thread = 0; thread < 4; ++thread) {
-            threads.emplace_back([&client] {
-                for (int i = 0; i < 20000; ++i) {
-                    client.audio->AddRef();
-                    client.audio->Release();
-                }
-            });
-        }
-        for (std::thread& thread : threads) thread.join();
-        EXPECT_EQ(client.audio->AddRef(), 2u);  // the client's own reference and this one
-        client.audio->Release();
+    InstalledEndpoint endpoint(EndpointConfig{});
+    IClassFactory* factory = nullptr;
+    ASSERT_HR_EQ(CoGetClassObject(CLSID_MMDeviceEnumerator, CLSCTX_INPROC_SERVER, nullptr,
+                                  IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+                 S_OK);
+    const ULONG before = factory->AddRef();
+    std::atomic<bool> go{false};  // all threads at once, so their calls overlap
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 4; ++thread) {
+        threads.emplace_back([factory, &go] {
+            while (!go) std::this_thread::yield();
+            for (int i = 0; i < 1000000; ++i) {
+                factory->AddRef();
+                factory->Release();
+            }
+        });
     }
-    EXPECT_EQ(endpoint->OutstandingReferences(), 0);
+    go = true;
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(factory->Release(), before - 1);
+    factory->Release();
 }
 
 }  // namespace
