@@ -7,6 +7,6 @@ set -euo pipefail
 minutes=${1:-10}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 cd "$here/.."
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target stream_service_time >/dev/null
+scripts/quietly cmake --preset win64
+scripts/quietly cmake --build --preset win64 --target stream_service_time
 scripts/wine64-run build/win64/bin/stream_service_time.exe --seconds $((minutes * 60))

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <iostream>
 #include <sstream>
 #include <string>
 
 #include "exclusive/exclusive_stream.h"
+#include "hresult_check.h"
 #include "platform_call_recorder.h"
 #include "tone/tone_generator.h"
 #include "virtual_endpoint/virtual_endpoint.h"
@@ -57,15 +60,25 @@ inline PlayerRun RunPlayer() {
     return RunPlayer(generator);
 }
 
-// Installs an endpoint for the life of a test.
+// Installs an endpoint for the life of a test, and fails the test when the endpoint cannot be
+// installed or when a fault the test configured never fired: a fault that does not fire tests
+// nothing.
 class InstalledEndpoint {
   public:
     explicit InstalledEndpoint(virtual_endpoint::EndpointConfig config = {})
         : endpoint_(std::move(config)) {
-        installed_ = SUCCEEDED(endpoint_.Install());
+        const HRESULT result = endpoint_.Install();
+        installed_ = SUCCEEDED(result);
+        if (!installed_) ADD_FAILURE() << "the endpoint was not installed: " << HresultText(result);
         EndpointInUse() = &endpoint_;
     }
-    ~InstalledEndpoint() { EndpointInUse() = nullptr; }
+    ~InstalledEndpoint() {
+        EndpointInUse() = nullptr;
+        for (const virtual_endpoint::Fault& fault : endpoint_.UnfiredFaults()) {
+            ADD_FAILURE() << "fault never fired: call " << fault.occurrence << " of "
+                          << fault.method << " to return " << HresultText(fault.result);
+        }
+    }
     InstalledEndpoint(const InstalledEndpoint&) = delete;
     InstalledEndpoint& operator=(const InstalledEndpoint&) = delete;
     bool installed() const { return installed_; }

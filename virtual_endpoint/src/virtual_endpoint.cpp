@@ -24,6 +24,7 @@ VirtualEndpoint::~VirtualEndpoint() { Uninstall(); }
 
 HRESULT VirtualEndpoint::Install() {
     if (installed_) return S_FALSE;
+    if (!state_->FaultsCanFire()) return E_INVALIDARG;
     auto* factory = new EnumeratorFactory(state_);
     const HRESULT result = CoRegisterClassObject(
         CLSID_MMDeviceEnumerator, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
@@ -47,6 +48,15 @@ std::vector<std::string> VirtualEndpoint::CallNames() const {
     std::vector<std::string> names;
     for (const CallRecord& call : Calls()) names.push_back(call.method);
     return names;
+}
+
+std::vector<Fault> VirtualEndpoint::UnfiredFaults() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    std::vector<Fault> unfired;
+    for (std::size_t i = 0; i < state_->config.faults.size(); ++i) {
+        if (!state_->faultFired[i]) unfired.push_back(state_->config.faults[i]);
+    }
+    return unfired;
 }
 
 long VirtualEndpoint::OutstandingReferences() const {

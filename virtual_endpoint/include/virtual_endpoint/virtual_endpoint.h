@@ -31,7 +31,8 @@ enum class Pacing {
 };
 
 // Makes the occurrence-th call (counting from 1) of method, such as "IAudioClient::Start",
-// return result instead of doing its work.
+// return result instead of doing its work. A fault that never fired is reported by
+// UnfiredFaults; one naming a method the endpoint does not have is refused by Install.
 struct Fault {
     std::string method;
     unsigned occurrence;
@@ -85,11 +86,15 @@ class VirtualEndpoint {
     VirtualEndpoint& operator=(const VirtualEndpoint&) = delete;
 
     // Registers the endpoint as this process's MMDevice enumerator class; Uninstall revokes it.
+    // E_INVALIDARG, and nothing registered, when a fault names no method of the endpoint or
+    // an occurrence of 0.
     HRESULT Install();
     void Uninstall();
 
     std::vector<CallRecord> Calls() const;
     std::vector<std::string> CallNames() const;
+    // The configured faults whose call has not come (yet), in the order configured.
+    std::vector<Fault> UnfiredFaults() const;
     // References handed out by the endpoint's objects and not yet released.
     long OutstandingReferences() const;
     // Every frame released to the endpoint, as bytes of the initialised format.
