@@ -8,7 +8,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
 packages=(cmake ninja-build g++ g++-multilib g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 clang googletest libbenchmark-dev
-          wine64 qemu-user-static sox gnuplot-nox)
+          wine64 qemu-user-static sox gnuplot-nox libfftw3-dev)
 want_win32=no
 for arg in "$@"; do
   case "$arg" in
@@ -23,7 +23,8 @@ installed() { [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok
 if ! command -v apt-get >/dev/null || ! command -v dpkg-query >/dev/null; then
   echo "setup.sh: this is not a Debian or Ubuntu system. Install by hand: ${packages[*]}" >&2
   echo "(CMake, Ninja, g++ with 32-bit multilib, MinGW-w64 posix-thread compilers, GoogleTest" >&2
-  echo " sources in /usr/src/googletest, Google Benchmark, 64-bit Wine, qemu-i386-static, sox)" >&2
+  echo " sources in /usr/src/googletest, Google Benchmark, 64-bit Wine, qemu-i386-static, sox," >&2
+  echo " gnuplot, FFTW3)" >&2
   exit 1
 fi
 

@@ -13,6 +13,11 @@ std::string Format(const char* format, double value) {
     return text;
 }
 
+std::string FramesOff(std::size_t count, double tolerance) {
+    return std::to_string(count) + (count == 1 ? " frame" : " frames") +
+           " off the fit by more than " + Format("%g", tolerance) + " code";
+}
+
 std::string ChannelName(std::size_t index, std::size_t count) {
     if (count == 2) return index == 0 ? "L" : "R";
     return "ch" + std::to_string(index + 1);
@@ -102,11 +107,11 @@ CaptureAnalysis AnalyseCapture(const PcmCapture& capture, const AnalysisSettings
     }
     analysis.framesOff = static_cast<std::size_t>(std::count(off.begin(), off.end(), true));
 
-    for (std::size_t i = 0; i < analysis.channels.size(); ++i) {
+    // Identical channels fail together: their flags are told once.
+    const std::size_t judged = analysis.channelsIdentical ? 1 : analysis.channels.size();
+    for (std::size_t i = 0; i < judged; ++i) {
         const ChannelAnalysis& channel = analysis.channels[i];
-        const std::string name = analysis.channels.size() > 1
-                                     ? ChannelName(i, analysis.channels.size()) + ": "
-                                     : std::string();
+        const std::string name = judged > 1 ? ChannelName(i, judged) + ": " : std::string();
         const double drift = channel.fit.frequency - settings.nominalFrequency;
         if (!(std::fabs(drift) <= settings.frequencyTolerance)) {
             analysis.flags.push_back(name + "frequency " + Fixed(channel.fit.frequency, 4) +
@@ -120,9 +125,7 @@ CaptureAnalysis AnalyseCapture(const PcmCapture& capture, const AnalysisSettings
         }
     }
     if (analysis.framesOff > 0) {
-        analysis.flags.push_back(std::to_string(analysis.framesOff) +
-                                 " frames off the fit by more than " +
-                                 Format("%g", settings.codeTolerance) + " code");
+        analysis.flags.push_back(FramesOff(analysis.framesOff, settings.codeTolerance));
     }
     return analysis;
 }
@@ -174,8 +177,7 @@ std::vector<std::string> SummaryFields(const CaptureAnalysis& analysis) {
     fields.push_back("ENOB " + Fixed(sinad->enobBits, 1) + " bits");
     fields.push_back("THD " + Fixed(thdDb, 1) + " dB");
     fields.push_back("highest non-harmonic bin " + Fixed(nonHarmonicDbfs, 1) + " dBFS");
-    fields.push_back(std::to_string(analysis.framesOff) + " frames off the fit by more than " +
-                     Format("%g", analysis.settings.codeTolerance) + " code");
+    fields.push_back(FramesOff(analysis.framesOff, analysis.settings.codeTolerance));
     fields.push_back(Fixed(analysis.SecondsAnalysed(), 3) + " s analysed");
     return fields;
 }
