@@ -46,20 +46,63 @@ bool WriteSpectrum(const std::string& path, const CaptureAnalysis& analysis) {
     return static_cast<bool>(out);
 }
 
-bool WriteHarmonics(const std::string& path, const CaptureAnalysis& analysis) {
-    std::ofstream out(path);
+// The first channel's tone and harmonics up to the last THD takes.
+struct Harmonic {
+    int order;
+    double frequency;
+    double dbfs;
+};
+
+std::vector<Harmonic> Harmonics(const CaptureAnalysis& analysis) {
     const ToneSpectrum& spectrum = analysis.channels.front().spectrum;
     const double fundamental = static_cast<double>(spectrum.fundamentalBin) * spectrum.binWidth;
+    std::vector<Harmonic> harmonics;
     for (int order = 1; order <= analysis.settings.lastHarmonic; ++order) {
         const double frequency = fundamental * order;
         if (frequency > 0.5 * analysis.sampleRate) break;
-        const double level = ToneSpectrum::Dbfs(spectrum.Harmonic(order), analysis.fullScale);
-        const std::string name =
-            order == 1 ? Number("%g Hz", frequency) : "H" + std::to_string(order);
-        out << order << ' ' << Number("%.1f", frequency) << ' ' << Number("%.2f", level) << " \""
-            << name << ' ' << Fixed(level, 1) << (order == 1 ? " dBFS" : "") << "\"\n";
+        harmonics.push_back(
+            {order, frequency, ToneSpectrum::Dbfs(spectrum.Harmonic(order), analysis.fullScale)});
+    }
+    return harmonics;
+}
+
+bool WriteHarmonics(const std::string& path, const CaptureAnalysis& analysis) {
+    std::ofstream out(path);
+    // Only what stands clear of every other bin gets a label on the picture.
+    const ToneSpectrum& spectrum = analysis.channels.front().spectrum;
+    const std::size_t other = spectrum.HighestNonHarmonicBin();
+    const double clear =
+        (other == 0 ? -400.0 : ToneSpectrum::Dbfs(spectrum.amplitude[other], analysis.fullScale)) +
+        3.0;
+    for (const Harmonic& harmonic : Harmonics(analysis)) {
+        const std::string label =
+            harmonic.order == 1
+                ? Number("%g Hz ", harmonic.frequency) + Fixed(harmonic.dbfs, 1) + " dBFS"
+            : harmonic.dbfs > clear
+                ? "H" + std::to_string(harmonic.order) + " " + Fixed(harmonic.dbfs, 1)
+                : "";
+        out << harmonic.order << ' ' << Number("%.1f", harmonic.frequency) << ' '
+            << Number("%.2f", harmonic.dbfs) << " \"" << label << "\"\n";
     }
     return static_cast<bool>(out);
+}
+
+// Lines of text cut at "; " before they pass `width` characters.
+std::string Wrapped(const std::string& text, std::size_t width) {
+    std::string result;
+    std::size_t lineStart = 0;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find("; ", start);
+        end = end == std::string::npos ? text.size() : end + 2;
+        if (end - lineStart > width && start > lineStart) {
+            result += "\n    ";
+            lineStart = start;
+        }
+        result += text.substr(start, end - start);
+        start = end;
+    }
+    return result;
 }
 
 bool WriteFigures(const std::string& path, const CaptureAnalysis& analysis) {
@@ -75,8 +118,11 @@ bool WriteFigures(const std::string& path, const CaptureAnalysis& analysis) {
     const SineFit& fit = analysis.channels.front().fit;
     out << "\nfit: amplitude " << Fixed(fit.Amplitude() / analysis.fullScale, 8)
         << " of full scale, phase " << Fixed(fit.Phase(), 6) << " rad, offset "
-        << Fixed(fit.offset, 3) << " codes\n"
-        << VerdictLine(analysis) << '\n';
+        << Fixed(fit.offset, 3) << " codes\nharmonics (dBFS):";
+    for (const Harmonic& harmonic : Harmonics(analysis)) {
+        if (harmonic.order > 1) out << " H" << harmonic.order << ' ' << Fixed(harmonic.dbfs, 1);
+    }
+    out << '\n' << Wrapped(VerdictLine(analysis), 110) << '\n';
     return static_cast<bool>(out);
 }
 
