@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::size_t kFrames = 60000;  // more than the second analysed
 
-enum Flag { kFrequency = 1, kSinad = 2, kFramesOff = 4 };
+enum Flag { kFrequency = 1, kSinad = 2, kFramesOff = 4, kNoTone = 8 };
 
 struct DefectCase {
     const char* name;
@@ -52,6 +52,7 @@ TEST_P(Defects, AreFlaggedAndMeasured) {
     EXPECT_EQ(test.flags == 0, verdict.rfind("verdict: pass", 0) == 0) << verdict;
     EXPECT_EQ((test.flags & kFrequency) != 0, verdict.find(" Hz, off 500 Hz") != std::string::npos);
     EXPECT_EQ((test.flags & kSinad) != 0, verdict.find("below the ideal") != std::string::npos);
+    EXPECT_EQ((test.flags & kNoTone) != 0, verdict.find("no tone") != std::string::npos);
     EXPECT_EQ((test.flags & kFramesOff) != 0, verdict.find(" off the fit") != std::string::npos);
     const double figure = test.figure(analysis);
     EXPECT_GE(figure, test.low) << SummaryLine(analysis);
@@ -102,6 +103,9 @@ INSTANTIATE_TEST_SUITE_P(
                    kSinad | kFramesOff, Sinad, 97, 98.5},
         DefectCase{"slightlySharp", k24, k24Peak, 500.01L, nullptr, kFrequency, Frequency,
                    500.0099999, 500.0100001},
+        // One channel silent: the other still measured as clean.
+        DefectCase{"silentRight", k24, k24Peak, 500,
+                   [](Channels& c) { c[1].assign(c[1].size(), 0); }, kNoTone, Sinad, 147.3, 147.9},
         DefectCase{"wrongTone", k24, k24Peak, 503.7L, nullptr, kFrequency, Frequency, 503.6999999,
                    503.7000001}),
     [](const auto& param) { return std::string(param.param.name); });

@@ -45,7 +45,9 @@ ChannelAnalysis AnalyseChannel(const std::vector<std::int32_t>& codes,
     const double residualRms = std::sqrt(residualPower / static_cast<double>(samples.size()));
     const double amplitude = result.fit.Amplitude();
     result.levelDbfs = ToneSpectrum::Dbfs(amplitude, capture.fullScale);
-    result.sinadDb = 20.0 * std::log10(amplitude / std::sqrt(2.0) / residualRms);
+    // A residual of exactly zero (a perfect fit, or silence) gives +inf, or -inf for silence.
+    result.sinadDb =
+        amplitude > 0 ? 20.0 * std::log10(amplitude / std::sqrt(2.0) / residualRms) : -HUGE_VAL;
     result.enobBits = std::log2(std::ldexp(1.0, static_cast<int>(capture.codeBits)) /
                                 (residualRms * std::sqrt(12.0)));
     result.spectrum =
@@ -54,7 +56,7 @@ ChannelAnalysis AnalyseChannel(const std::vector<std::int32_t>& codes,
     return result;
 }
 
-// The frames of the analysed span where any two channels differ.
+// Whether every channel equals the first over the analysed frames.
 bool ChannelsIdentical(const PcmCapture& capture, std::size_t frames) {
     for (const auto& channel : capture.channels) {
         if (!std::equal(channel.begin(), channel.begin() + static_cast<long>(frames),
@@ -112,6 +114,10 @@ CaptureAnalysis AnalyseCapture(const PcmCapture& capture, const AnalysisSettings
     for (std::size_t i = 0; i < judged; ++i) {
         const ChannelAnalysis& channel = analysis.channels[i];
         const std::string name = judged > 1 ? ChannelName(i, judged) + ": " : std::string();
+        if (!(channel.fit.Amplitude() >= settings.codeTolerance)) {
+            analysis.flags.push_back(name + "no tone");
+            continue;
+        }
         const double drift = channel.fit.frequency - settings.nominalFrequency;
         if (!(std::fabs(drift) <= settings.frequencyTolerance)) {
             analysis.flags.push_back(name + "frequency " + Fixed(channel.fit.frequency, 4) +

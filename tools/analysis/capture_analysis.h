@@ -49,10 +49,10 @@ struct CaptureAnalysis {
     double SecondsAnalysed() const { return static_cast<double>(framesAnalysed) / sampleRate; }
 };
 
-// Fits and measures each channel of the capture and flags a fitted frequency off nominal by
-// more than the tolerance, a SINAD more than the margin below the ideal, and any frame off the
-// fit. The capture must hold at least one whole period of the nominal tone (an empty `flags`
-// with no channels is never returned: a capture too short is flagged as such).
+// Fits and measures each channel of the capture and flags a channel with no tone (amplitude
+// below codeTolerance), a fitted frequency off nominal by more than the tolerance, a SINAD more
+// than the margin below the ideal, and any frame off the fit. A capture shorter than one whole
+// period of the nominal tone is flagged as such, with no channels measured.
 CaptureAnalysis AnalyseCapture(const PcmCapture& capture, const AnalysisSettings& settings);
 
 // The summary's figures, each channel's worst where they differ: frequency, levels, SINAD

@@ -47,7 +47,8 @@ double ToneSpectrum::Harmonic(int order) const {
 double ToneSpectrum::ThdDb(int lastOrder) const {
     double power = 0;
     for (int order = 2; order <= lastOrder; ++order) power += Harmonic(order) * Harmonic(order);
-    return 10.0 * std::log10(power / (Harmonic(1) * Harmonic(1)));
+    const double tone = Harmonic(1) * Harmonic(1);
+    return tone > 0 ? 10.0 * std::log10(power / tone) : HUGE_VAL;
 }
 
 std::size_t ToneSpectrum::HighestNonHarmonicBin() const {

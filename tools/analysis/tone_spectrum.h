@@ -17,7 +17,7 @@ struct ToneSpectrum {
     // Amplitude of harmonic `order` of the tone (1 is the tone), folded about the Nyquist bin;
     // 0 when the harmonic falls on DC.
     double Harmonic(int order) const;
-    // THD in dB: the harmonics 2 to lastOrder against the tone.
+    // THD in dB: the harmonics 2 to lastOrder against the tone; +inf without a tone.
     double ThdDb(int lastOrder) const;
     // The strongest bin that is neither DC nor a multiple of the tone's bin; 0 when there is none.
     std::size_t HighestNonHarmonicBin() const;
