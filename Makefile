@@ -12,7 +12,7 @@ setup:
 	@$(SETUP)
 
 # The main job: the player's stream on the virtual exclusive endpoint (no exclusive device
-# exists on Linux), then the captured tone as a WAV file and a picture.
+# exists on Linux), then the captured tone as a WAV file, its analysis and a picture.
 run: setup
 	@$(QUIETLY) cmake --preset win64 && $(QUIETLY) cmake --build --preset win64 --target exclusive-tone-virtual
 	@scripts/virtual-run.sh build/win64/bin/exclusive-tone-virtual.exe build/run

@@ -10,7 +10,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
 packages=(cmake ninja-build g++ g++-multilib g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 clang googletest libbenchmark-dev
-          wine64 qemu-user-static sox gnuplot-nox python3-mpmath python3-gmpy2)
+          wine64 qemu-user-static sox gnuplot-nox libfftw3-dev python3-mpmath python3-gmpy2)
 # What those packages provide, checked by name where there are no Debian packages.
 commands=(cmake ninja g++ clang clang++ i686-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix
           i686-w64-mingw32-windres x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix
@@ -35,6 +35,8 @@ check_without_packages() {
   [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=("GoogleTest sources in /usr/src/googletest")
   echo '#include <benchmark/benchmark.h>' | g++ -x c++ -fsyntax-only - >/dev/null 2>&1 ||
     missing+=("Google Benchmark's header benchmark/benchmark.h")
+  echo '#include <fftw3.h>' | g++ -x c++ -fsyntax-only - >/dev/null 2>&1 ||
+    missing+=("FFTW3's header fftw3.h")
   echo 'int main() {}' | g++ -m32 -static -x c++ - -o /dev/null >/dev/null 2>&1 ||
     missing+=("32-bit static linking with g++ -m32 -static (multilib)")
   [ ${#missing[@]} -eq 0 ] && return

@@ -61,7 +61,7 @@ TEST_P(SchedulerAndEvent, FailAfterThePreRollAndUndoInOrder) {
 
     const PlayerRun run = RunPlayer();
 
-    EXPECT_EQ(run.result, row.expectedResult);
+    EXPECT_HR_EQ(run.result, row.expectedResult);
     EXPECT_EQ(run.output, "Initialized with buffer of 0.003000s");
     EXPECT_EQ(LifecycleCalls(endpoint->CallNames()), row.expectedCalls);
     EXPECT_EQ(endpoint->OutstandingReferences(), 0);
