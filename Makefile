@@ -2,6 +2,8 @@
 # Each first installs whatever is missing (scripts/setup.sh).
 
 SETUP := scripts/setup.sh
+# Builds stay quiet, but a failing one shows its whole output.
+QUIETLY := scripts/quietly
 TEST_LEGS := host host-sanitize host-i386 win64
 
 .PHONY: setup run run-wine test test-win32 build-win32 bench service-time soak clean format
@@ -10,22 +12,23 @@ setup:
 	@$(SETUP)
 
 # The main job: the shipped executable plays on the virtual endpoint DLL's typical HD-audio
-# device (no exclusive device exists on Linux), then the captured tone as a WAV file and a picture.
+# device (no exclusive device exists on Linux), then the captured tone as a WAV file, its
+# analysis and a picture.
 run: setup
 	@scripts/main-job.sh
 
 # The real program under Wine's own audio (its 64-bit build: 32-bit Wine needs --win32 set-up).
 run-wine: setup
-	@cmake --preset win64 >/dev/null && cmake --build --preset win64 --target exclusive-tone >/dev/null
+	@$(QUIETLY) cmake --preset win64 && $(QUIETLY) cmake --build --preset win64 --target exclusive-tone
 	@scripts/wine64-run build/win64/bin/exclusive-tone.exe; echo
 
 build-win32:
-	@cmake --preset win32 >/dev/null && cmake --build --preset win32
+	@$(QUIETLY) cmake --preset win32 && cmake --build --preset win32
 
 test: setup build-win32
 	@set -e; for leg in $(TEST_LEGS); do \
 	  echo "== $$leg"; \
-	  cmake --preset $$leg >/dev/null; \
+	  $(QUIETLY) cmake --preset $$leg; \
 	  cmake --build --preset $$leg; \
 	  ctest --preset $$leg; \
 	done
@@ -36,24 +39,24 @@ test: setup build-win32
 	  echo "== win32: the product as a file"; ctest --preset win32 -L executable; \
 	fi
 	@echo "== win32-clang: the Windows code built with clang"
-	@cmake --preset win32-clang >/dev/null && cmake --build --preset win32-clang
+	@$(QUIETLY) cmake --preset win32-clang && cmake --build --preset win32-clang
 
 # The 32-bit product's whole test leg under 32-bit Wine, also where 32-bit code runs only
 # through an emulator (make test runs it where 32-bit code runs natively).
 test-win32:
 	@$(SETUP) --win32
-	@cmake --preset win32 >/dev/null && cmake --build --preset win32
+	@$(QUIETLY) cmake --preset win32 && cmake --build --preset win32
 	ctest --preset win32 --timeout 3600
 
 # FillBuffer beside the sine floor; fails when a width is above 1.10 times the floor.
 bench: setup
-	@cmake --preset host >/dev/null && cmake --build --preset host --target fill_benchmark >/dev/null
+	@$(QUIETLY) cmake --preset host && $(QUIETLY) cmake --build --preset host --target fill_benchmark
 	@build/host/bin/fill_benchmark
 
 # Service time of the stream on the real-time virtual endpoint: idle, then with both cores busy.
 service-time: setup
 	@$(SETUP) --extras
-	@cmake --preset win64 >/dev/null && cmake --build --preset win64 --target stream_service_time >/dev/null
+	@$(QUIETLY) cmake --preset win64 && $(QUIETLY) cmake --build --preset win64 --target stream_service_time
 	@echo "== idle, 60 s"; scripts/wine64-run build/win64/bin/stream_service_time.exe --seconds 60
 	@echo "== both cores busy (stress-ng --cpu 2), 60 s"; \
 	  stress-ng --cpu 2 --timeout 70s >/dev/null 2>&1 & load=$$!; \

@@ -1,7 +1,8 @@
 // Streams the player in real time on the virtual endpoint (3 ms period) and reports, from the
 // endpoint's own clock, how long the player takes from the buffer event to the matching
 // ReleaseBuffer, how many buffers came late and how many periods were lost. Every frame the
-// endpoint receives is compared with an independent tone generator as it arrives.
+// endpoint receives is compared, as it arrives, with the comparison tone (reference_tone.h),
+// which shares only the sine routine with the player's generator.
 //
 // Usage: stream_service_time [--seconds S]     (default 60)
 // Exits 0 when every frame matched and every reference was released.
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "exclusive/exclusive_stream.h"
+#include "reference_tone.h"
 #include "result_report.h"
 #include "tone/tone_generator.h"
 #include "virtual_endpoint/virtual_endpoint.h"
@@ -27,24 +29,23 @@ constexpr double kPeriodMicroseconds = 3000.0;
 // Compares the stream, as it arrives, with the tone from frame 0 on.
 class ToneVerifier {
   public:
+    explicit ToneVerifier(std::uint32_t bits) : bits_(bits), reference_(48000, 2, bits) {}
     void Check(const std::uint8_t* bytes, std::size_t size) {
-        if (reference_.bitsPerSample == 0) return;  // format not known yet
-        const std::size_t frameBytes = 2u * reference_.bitsPerSample / 8;
-        expected_.resize(size);
+        const std::size_t frameBytes = 2u * bits_ / 8;
         const auto frames = static_cast<std::uint32_t>(size / frameBytes);
-        const std::uint64_t first = reference_.framesGenerated;
-        reference_.FillBuffer(frames, expected_.data(), nullptr);
+        const std::uint64_t first = reference_.nextFrame();
+        reference_.Next(frames, expected_);
         if (size % frameBytes != 0 || std::memcmp(bytes, expected_.data(), size) != 0) {
             if (mismatchedBuffers_++ == 0) firstMismatchFrame_ = first;
         }
     }
-    void Shape(std::uint32_t bits) { reference_ = ToneGenerator{48000, 2, bits, 0}; }
-    std::uint64_t frames() const { return reference_.framesGenerated; }
+    std::uint64_t frames() const { return reference_.nextFrame(); }
     std::uint64_t mismatchedBuffers() const { return mismatchedBuffers_; }
     std::uint64_t firstMismatchFrame() const { return firstMismatchFrame_; }
 
   private:
-    ToneGenerator reference_{};
+    std::uint32_t bits_;
+    reference_tone::ReferenceTone reference_;
     std::vector<std::uint8_t> expected_;
     std::uint64_t mismatchedBuffers_ = 0;
     std::uint64_t firstMismatchFrame_ = 0;
@@ -69,8 +70,7 @@ int main(int argc, char** argv) {
     static_cast<void>(CoInitialize(nullptr));
 
     // The endpoint offers only 24-bit stereo, so the verifier knows the shape from the start.
-    ToneVerifier verifier;
-    verifier.Shape(24);
+    ToneVerifier verifier(24);
     virtual_endpoint::EndpointConfig config = virtual_endpoint::RealTimeEndpoint(seconds);
     config.acceptedFormats = {{24, 24}};
     config.recordCalls = false;

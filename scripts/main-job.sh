@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job (make run): the shipped executable plays on the typical-hd device profile for five
 # seconds in real time, through its real imports and COM activation under Wine; then the path
-# of the WAV file of every frame the device received, its report and the path of its picture.
+# of the WAV file of every frame the device received, its analysis and the path of its picture.
 # The 32-bit build plays where this machine runs 32-bit code natively, else the 64-bit one.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -19,12 +19,8 @@ exe=build/win$arch/bin/exclusive-tone.exe
 echo "playing $exe on typical-hd ($seconds s)"
 [ "$arch" = 32 ] || echo "the 64-bit build plays because $reason"
 
-# The build's output is shown when it fails.
-if ! log=$({ cmake --preset win$arch && cmake --build --preset win$arch \
-              --target exclusive-tone exclusive-tone-endpoint; } 2>&1); then
-  echo "$log" >&2
-  exit 1
-fi
+scripts/quietly cmake --preset win$arch
+scripts/quietly cmake --build --preset win$arch --target exclusive-tone exclusive-tone-endpoint
 
 mkdir -p "$out"
 rm -f "$out/exclusive-tone.png"
@@ -33,5 +29,9 @@ scripts/endpoint-play --profile typical-hd --arch $arch --seconds $seconds \
 echo
 [ -f "$out/exclusive-tone.wav" ] || { echo "no WAV file: the stream never started" >&2; exit 1; }
 realpath "$out/exclusive-tone.wav"
-tools/analysis/report-capture.sh "$out/exclusive-tone.wav" "$out/exclusive-tone.png"
-realpath "$out/exclusive-tone.png"
+# What an analyser shows of it: the summary line, the verdict and the picture. The verdict
+# decides the exit status.
+status=0
+tools/analysis/report-capture.sh "$out/exclusive-tone.wav" "$out/exclusive-tone.png" || status=$?
+[ -f "$out/exclusive-tone.png" ] && realpath "$out/exclusive-tone.png"
+exit "$status"

@@ -3,31 +3,58 @@
 # run only checks. Usage: setup.sh [--win32] [--extras]
 #   --win32   also 32-bit Wine (i386 architecture), for the optional 32-bit Windows test leg
 #   --extras  also the load generator of the service-time measurement (stress-ng)
+# Without Debian's package tools it checks that the commands the build runs are there instead.
+# SKIP_SETUP=1 skips the packages (the Wine prefix is still prepared).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
 packages=(cmake ninja-build g++ g++-multilib g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 clang googletest libbenchmark-dev
-          wine64 qemu-user-static sox gnuplot-nox)
+          wine64 qemu-user-static sox gnuplot-nox libfftw3-dev python3-mpmath python3-gmpy2)
+# What those packages provide, checked by name where there are no Debian packages.
+commands=(cmake ninja g++ clang clang++ i686-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix
+          i686-w64-mingw32-windres x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix
+          x86_64-w64-mingw32-windres qemu-i386-static sox gnuplot "$WINE64_LOADER" "$WINESERVER64")
 want_win32=no
 for arg in "$@"; do
   case "$arg" in
-    --win32) want_win32=yes; packages+=(wine32:i386) ;;
-    --extras) packages+=(stress-ng) ;;
+    --win32) want_win32=yes; packages+=(wine32:i386); commands+=("$WINE32_LOADER") ;;
+    --extras) packages+=(stress-ng); commands+=(stress-ng) ;;
     *) echo "setup.sh: unknown option $arg" >&2; exit 2 ;;
   esac
 done
 
 installed() { [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]; }
 
-if ! command -v apt-get >/dev/null || ! command -v dpkg-query >/dev/null; then
-  echo "setup.sh: this is not a Debian or Ubuntu system. Install by hand: ${packages[*]}" >&2
-  echo "(CMake, Ninja, g++ with 32-bit multilib, MinGW-w64 posix-thread compilers, GoogleTest" >&2
-  echo " sources in /usr/src/googletest, Google Benchmark, 64-bit Wine, qemu-i386-static, sox)" >&2
+# Elsewhere: the commands, and what the build takes from files rather than commands.
+check_without_packages() {
+  local missing=() command
+  for command in "${commands[@]}"; do
+    command -v "$command" >/dev/null || missing+=("$command")
+  done
+  [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=("GoogleTest sources in /usr/src/googletest")
+  echo '#include <benchmark/benchmark.h>' | g++ -x c++ -fsyntax-only - >/dev/null 2>&1 ||
+    missing+=("Google Benchmark's header benchmark/benchmark.h")
+  echo '#include <fftw3.h>' | g++ -x c++ -fsyntax-only - >/dev/null 2>&1 ||
+    missing+=("FFTW3's header fftw3.h")
+  echo 'int main() {}' | g++ -m32 -static -x c++ - -o /dev/null >/dev/null 2>&1 ||
+    missing+=("32-bit static linking with g++ -m32 -static (multilib)")
+  [ ${#missing[@]} -eq 0 ] && return
+  echo "setup.sh: not a Debian or Ubuntu system, and the build needs what is missing here:" >&2
+  printf '  %s\n' "${missing[@]}" >&2
+  echo "Install these (or run with SKIP_SETUP=1 to go on regardless)." >&2
   exit 1
+}
+
+if [ "${SKIP_SETUP:-}" = 1 ]; then
+  packages=()
+elif ! command -v apt-get >/dev/null || ! command -v dpkg-query >/dev/null; then
+  check_without_packages
+  packages=()
 fi
 
-if [ "$want_win32" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ ${#packages[@]} -gt 0 ] && [ "$want_win32" = yes ] &&
+   ! dpkg --print-foreign-architectures | grep -qx i386; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "setup.sh: the i386 architecture is missing. Run: sudo dpkg --add-architecture i386" >&2
     exit 1
@@ -36,7 +63,7 @@ if [ "$want_win32" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i3
 fi
 
 missing=()
-for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+for p in "${packages[@]+"${packages[@]}"}"; do installed "$p" || missing+=("$p"); done
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "setup.sh: missing packages: ${missing[*]}" >&2
@@ -50,17 +77,34 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # The Wine prefixes, made once: a 64-bit one, and with --win32 a 32-bit one for 32-bit Wine,
-# served by the 64-bit wineserver.
+# served by the 64-bit wineserver. A prefix is ready once Wine has made it and the driver is
+# set; one of ours that is not (interrupted, or Wine failed) is removed and made again.
 prepare_prefix() {  # PREFIX LOADER [WINEARCH]
-  [ -f "$1/.exclusive-tone-prefix" ] && return
-  echo "setup.sh: preparing the Wine prefix in $1"
-  mkdir -p "$1"
-  WINEPREFIX=$1 WINEARCH=${3:-} WINESERVER=$WINESERVER64 "$2" wineboot --init >/dev/null 2>&1 || true
-  WINEPREFIX=$1 WINESERVER=$WINESERVER64 "$2" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1 || true
-  WINEPREFIX=$1 "$WINESERVER64" -w
-  touch "$1/.exclusive-tone-prefix"
+  local prefix=$1 loader=$2 arch=${3:-} log
+  [ -f "$prefix/.exclusive-tone-prefix" ] && [ -f "$prefix/system.reg" ] && return
+  if [ -f "$prefix/.exclusive-tone-prefix" ] || [ -f "$prefix/.exclusive-tone-preparing" ]; then
+    echo "setup.sh: the Wine prefix in $prefix is unfinished: making it again"
+    rm -rf "$prefix"
+  fi
+  echo "setup.sh: preparing the Wine prefix in $prefix"
+  mkdir -p "$prefix"
+  touch "$prefix/.exclusive-tone-preparing"
+  log=$(mktemp)
+  if ! { env WINEPREFIX="$prefix" ${arch:+WINEARCH=$arch} WINESERVER="$WINESERVER64" \
+             "$loader" wineboot --init &&
+         WINEPREFIX=$prefix WINESERVER=$WINESERVER64 \
+             "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f &&
+         WINEPREFIX=$prefix "$WINESERVER64" -w &&
+         [ -f "$prefix/system.reg" ]; } >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "setup.sh: Wine could not prepare the prefix in $prefix (its output is above)" >&2
+    exit 1
+  fi
+  rm -f "$log"
+  mv "$prefix/.exclusive-tone-preparing" "$prefix/.exclusive-tone-prefix"
 }
-prepare_prefix "$WINEPREFIX" "$WINE64_LOADER"
+prepare_prefix "$EXCLUSIVE_TONE_WINEPREFIX" "$WINE64_LOADER"
 if [ "$want_win32" = yes ]; then
-  prepare_prefix "$EXCLUSIVE_TONE_CACHE/wine32" "$WINE32_LOADER" win32
+  prepare_prefix "$EXCLUSIVE_TONE_WINEPREFIX32" "$WINE32_LOADER" win32
 fi

@@ -1,13 +1,26 @@
-# Sourced by the Wine runners and scripts: one Wine prefix in a cache folder outside the
-# repository, Wine's ALSA driver selected explicitly and Wine kept quiet, so runs do not depend
-# on a sound server or on the user's own Wine set-up.
+# Sourced by the Wine runners and scripts: the project's own Wine prefixes in a cache folder
+# outside the repository, Wine's ALSA driver selected explicitly and Wine kept quiet, so runs do
+# not depend on a sound server or on the user's own Wine set-up. A WINEPREFIX, WINEDEBUG or
+# WINEDLLOVERRIDES already set is replaced: the tests compare exact output, and the set-up must
+# never change the user's own prefix. EXCLUSIVE_TONE_WINEPREFIX (64-bit Wine) and
+# EXCLUSIVE_TONE_WINEPREFIX32 (32-bit Wine) choose other prefixes.
 EXCLUSIVE_TONE_CACHE=${EXCLUSIVE_TONE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/exclusive-tone}
 EXCLUSIVE_TONE_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX=${WINEPREFIX:-$EXCLUSIVE_TONE_CACHE/wine}
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winepulse.drv=d;winecoreaudio.drv=d;winealsa.drv=b;mscoree=d;mshtml=d}
+EXCLUSIVE_TONE_WINEPREFIX=${EXCLUSIVE_TONE_WINEPREFIX:-$EXCLUSIVE_TONE_CACHE/wine}
+EXCLUSIVE_TONE_WINEPREFIX32=${EXCLUSIVE_TONE_WINEPREFIX32:-$EXCLUSIVE_TONE_CACHE/wine32}
+export WINEPREFIX=$EXCLUSIVE_TONE_WINEPREFIX
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES='winepulse.drv=d;winecoreaudio.drv=d;winealsa.drv=b;mscoree=d;mshtml=d'
+unset WINEARCH WINELOADER WINESERVER
 # Unless the caller chose a device, Wine's default ALSA device is a sink that accepts any PCM.
 export ALSA_CONFIG_PATH=${ALSA_CONFIG_PATH:-/usr/share/alsa/alsa.conf:$EXCLUSIVE_TONE_REPO/scripts/alsa/null-default.conf}
-WINE64_LOADER=/usr/lib/wine/wine64
-WINE32_LOADER=/usr/lib/wine/wine
-WINESERVER64=/usr/lib/wine/wineserver64
+
+# Debian and Ubuntu keep Wine's loaders in /usr/lib/wine; other systems put them on the path.
+first_program() {  # CANDIDATE... : the first that exists, or else the first named
+  local candidate
+  for candidate in "$@"; do command -v "$candidate" 2>/dev/null && return; done
+  echo "$1"
+}
+WINE64_LOADER=$(first_program /usr/lib/wine/wine64 wine64 wine)
+WINE32_LOADER=$(first_program /usr/lib/wine/wine wine)
+WINESERVER64=$(first_program /usr/lib/wine/wineserver64 wineserver)

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "exclusive/exclusive_format.h"
+#include "platform/multimedia_scheduler.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ HRESULT FillEndpointBuffer(IAudioRenderClient* renderClient, UINT32 frameCount,
 // Wires the event, pre-rolls the whole buffer, joins the "Pro Audio" scheduling class and
 // starts the stream.
 HRESULT StartStream(StreamObjects& stream, HANDLE event, ToneGenerator& generator,
-                    UINT32& bufferFrameCount, HANDLE& task) {
+                    UINT32& bufferFrameCount, MultimediaScheduler& scheduler, HANDLE& task) {
     HRESULT result = stream.audioClient->SetEventHandle(event);
     if (FAILED(result)) return result;
     result = stream.audioClient->GetBufferSize(&bufferFrameCount);
@@ -86,8 +87,10 @@ HRESULT StartStream(StreamObjects& stream, HANDLE event, ToneGenerator& generato
     result = FillEndpointBuffer(stream.renderClient, bufferFrameCount, generator);
     if (FAILED(result)) return result;
 
+    // A scheduler that cannot be loaded counts as a registration refused.
+    if (!LoadMultimediaScheduler(scheduler)) return E_FAIL;
     DWORD taskIndex = 0;
-    task = AvSetMmThreadCharacteristicsW(kSchedulerTask, &taskIndex);
+    task = scheduler.AvSetMmThreadCharacteristicsW(kSchedulerTask, &taskIndex);
     if (task == nullptr) return E_FAIL;
     return stream.audioClient->Start();
 }
@@ -106,7 +109,8 @@ HRESULT ServeStream(StreamObjects& stream, HANDLE event, ToneGenerator& generato
 }
 
 // From an initialised stream to its end: the event and the scheduler registration live only
-// here, and are undone in that order on every way out.
+// here, and are undone in that order on every way out; the scheduler library is unloaded
+// last, once nothing registered through it remains.
 HRESULT PlayInitializedStream(StreamObjects& stream, ToneGenerator& generator) {
     generator.sampleRate = stream.format->Format.nSamplesPerSec;
     generator.channelCount = stream.format->Format.nChannels;
@@ -116,15 +120,17 @@ HRESULT PlayInitializedStream(StreamObjects& stream, ToneGenerator& generator) {
     if (event == nullptr) return E_FAIL;
 
     UINT32 bufferFrameCount = 0;
+    MultimediaScheduler scheduler;
     HANDLE task = nullptr;
-    HRESULT result = StartStream(stream, event, generator, bufferFrameCount, task);
+    HRESULT result = StartStream(stream, event, generator, bufferFrameCount, scheduler, task);
     if (SUCCEEDED(result)) {
         result = ServeStream(stream, event, generator, bufferFrameCount);
     }
     CloseHandle(event);
     if (task != nullptr) {
-        AvRevertMmThreadCharacteristics(task);
+        scheduler.AvRevertMmThreadCharacteristics(task);
     }
+    UnloadMultimediaScheduler(scheduler);
     return result;
 }
 

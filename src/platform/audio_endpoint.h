@@ -3,7 +3,7 @@
 // The operating-system services the player relies on: the component runtime, the MMDevice
 // and WASAPI stream services, the multimedia class scheduler and kernel events. Everything the
 // player's logic calls on the platform is declared through this one header, for MinGW-w64 and
-// for the Windows SDK alike.
+// for the Windows SDK alike; the scheduler's calls are reached through multimedia_scheduler.h.
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

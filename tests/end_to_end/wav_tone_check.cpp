@@ -1,5 +1,6 @@
 // Checks that a WAV file holds the player's tone from its first frame on, byte for byte, with
-// no gap or repeat: wav_tone_check FILE MINIMUM-SECONDS. Exits 0 when it does.
+// no gap or repeat: wav_tone_check FILE MINIMUM-SECONDS. Exits 0 when it does. The expected
+// bytes come from the comparison tone (reference_tone.h), not from the player's generator.
 
 #include <algorithm>
 #include <cstdint>
@@ -10,7 +11,7 @@
 #include <iterator>
 #include <vector>
 
-#include "tone/tone_generator.h"
+#include "reference_tone.h"
 
 namespace {
 
@@ -38,7 +39,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: not a WAV file\n", argv[1]);
         return 1;
     }
-    ToneGenerator tone{};
+    std::uint32_t channels = 0;
+    std::uint32_t rate = 0;
+    std::uint32_t bits = 0;
     const std::uint8_t* data = nullptr;
     std::size_t dataSize = 0;
     for (std::size_t chunk = 12; chunk + 8 <= wav.size();) {
@@ -46,34 +49,37 @@ int main(int argc, char** argv) {
         const std::uint8_t* body = &wav[chunk + 8];
         if (chunk + 8 + size > wav.size()) break;
         if (std::memcmp(&wav[chunk], "fmt ", 4) == 0 && size >= 16) {
-            tone.channelCount = Read16(body + 2);
-            tone.sampleRate = Read32(body + 4);
-            tone.bitsPerSample = Read16(body + 14);
+            channels = Read16(body + 2);
+            rate = Read32(body + 4);
+            bits = Read16(body + 14);
         } else if (std::memcmp(&wav[chunk], "data", 4) == 0) {
             data = body;
             dataSize = size;
         }
         chunk += 8 + size + (size & 1);
     }
-    const std::size_t frameBytes = std::size_t{tone.channelCount} * (tone.bitsPerSample / 8);
+    if (bits != 16 && bits != 24 && bits != 32) {
+        std::fprintf(stderr, "%s: no 16-, 24- or 32-bit PCM format\n", argv[1]);
+        return 1;
+    }
+    const std::size_t frameBytes = std::size_t{channels} * (bits / 8);
     if (data == nullptr || frameBytes == 0 || dataSize % frameBytes != 0) {
         std::fprintf(stderr, "%s: no whole frames of PCM data\n", argv[1]);
         return 1;
     }
     const auto frames = static_cast<std::uint32_t>(dataSize / frameBytes);
-    if (frames < std::atof(argv[2]) * tone.sampleRate) {
+    if (frames < std::atof(argv[2]) * rate) {
         std::fprintf(stderr, "%s: only %u frames\n", argv[1], frames);
         return 1;
     }
-    std::vector<std::uint8_t> expected(dataSize);
-    tone.FillBuffer(frames, expected.data(), nullptr);
+    std::vector<std::uint8_t> expected;
+    reference_tone::ReferenceTone(rate, channels, bits).Next(frames, expected);
     const auto mismatch = std::mismatch(expected.begin(), expected.end(), data);
     if (mismatch.first != expected.end()) {
         std::fprintf(stderr, "%s: differs from the tone at frame %zu\n", argv[1],
                      static_cast<std::size_t>(mismatch.first - expected.begin()) / frameBytes);
         return 1;
     }
-    std::printf("%u frames of %u-bit %u-channel tone at %u Hz\n", frames, tone.bitsPerSample,
-                tone.channelCount, tone.sampleRate);
+    std::printf("%u frames of %u-bit %u-channel tone at %u Hz\n", frames, bits, channels, rate);
     return 0;
 }

@@ -74,7 +74,7 @@ TEST_P(FormatNegotiation, OffersTheCandidatesInOrderAndTakesTheFirstExactlyAccep
     StreamFormat* format = untouched;
     const HRESULT result = FindExclusiveFormat(client.get(), &format);
 
-    EXPECT_EQ(result, row.expectedResult);
+    EXPECT_HR_EQ(result, row.expectedResult);
     EXPECT_EQ(OfferedWidths(*endpoint), row.expectedOffers);
     EXPECT_EQ(allocator.spy().allocated, row.expectedResult == S_OK ? 1 : 0);
     for (const auto& call : endpoint->Calls()) {
@@ -149,9 +149,10 @@ TEST(FormatNegotiation, FailedAllocationYieldsOutOfMemoryAndNoFormat) {
     ASSERT_TRUE(allocator.registered());
     allocator.spy().failNext = true;
 
-    StreamFormat* format = nullptr;
-    EXPECT_EQ(FindExclusiveFormat(client.get(), &format), E_OUTOFMEMORY);
-    EXPECT_EQ(format, nullptr);
+    auto* const untouched = reinterpret_cast<StreamFormat*>(0x1234);
+    StreamFormat* format = untouched;
+    EXPECT_HR_EQ(FindExclusiveFormat(client.get(), &format), E_OUTOFMEMORY);
+    EXPECT_EQ(format, untouched);
     EXPECT_EQ(OfferedWidths(*endpoint), (std::vector<std::string>{"16/16", "24/24"}));
 }
 

@@ -67,7 +67,7 @@ TEST_P(StreamFailures, EndWithTheFailureAndReleaseEverythingObtained) {
 
     const PlayerRun run = RunPlayer();
 
-    EXPECT_EQ(run.result, row.expectedResult);
+    EXPECT_HR_EQ(run.result, row.expectedResult);
     EXPECT_EQ(run.output, row.messageWritten ? kThreeMsMessage : "");
     const std::vector<std::string> calls = endpoint->CallNames();
     EXPECT_EQ(Count(calls, "IAudioClient::Stop"), 0) << "only the time-out stops the stream";
@@ -171,7 +171,7 @@ TEST(StreamDriver, MakesTheCallsOfAnExclusiveEventDrivenStream) {
     config.removalAfterEvents = 3;
     InstalledEndpoint endpoint(config);
     const PlayerRun run = RunPlayer();
-    EXPECT_EQ(run.result, AUDCLNT_E_DEVICE_INVALIDATED);
+    EXPECT_HR_EQ(run.result, AUDCLNT_E_DEVICE_INVALIDATED);
     EXPECT_EQ(run.output, kThreeMsMessage);
 
     std::vector<std::string> calls;
@@ -189,17 +189,25 @@ TEST(StreamDriver, MakesTheCallsOfAnExclusiveEventDrivenStream) {
         "IAudioClient::GetDevicePeriod default=null minimum=set",
         "IAudioClient::Initialize mode=1 flags=0x40000 duration=30000 period=30000 " + format24 +
             " session=null",
+        "CreateEventW attributes=null manualReset=0 initialState=0 name=null",
         "IAudioClient::SetEventHandle event=set",
         "IAudioClient::GetBufferSize frames=set",
         "IAudioClient::GetService iid=IAudioRenderClient",
         "IAudioRenderClient::GetBuffer frames=144 data=set",
         "IAudioRenderClient::ReleaseBuffer frames=144 flags=0x0",
+        "LoadLibraryExW path=" + SystemFolder() + "\\avrt.dll file=null flags=0x8",
+        "GetProcAddress module=loaded name=AvSetMmThreadCharacteristicsW",
+        "GetProcAddress module=loaded name=AvRevertMmThreadCharacteristics",
+        "AvSetMmThreadCharacteristicsW task=\"Pro Audio\" index=0",
         "IAudioClient::Start ",
         "IAudioRenderClient::GetBuffer frames=144 data=set",
         "IAudioRenderClient::ReleaseBuffer frames=144 flags=0x0",
         "IAudioRenderClient::GetBuffer frames=144 data=set",
         "IAudioRenderClient::ReleaseBuffer frames=144 flags=0x0",
         "IAudioRenderClient::GetBuffer frames=144 data=set",
+        "CloseHandle handle=event",
+        "AvRevertMmThreadCharacteristics task=registered",
+        "FreeLibrary module=loaded",
         "IMMDeviceEnumerator::Release ",
         "IMMDevice::Release ",
         "IAudioClient::Release ",
@@ -216,6 +224,7 @@ struct AlignmentRow {
     HRESULT expectedResult;
     std::string expectedOutput;
     REFERENCE_TIME alignedPeriod;
+    UINT32 alignmentBytes = 128;
 };
 
 void PrintTo(const AlignmentRow& row, std::ostream* out) { *out << row.name; }
@@ -226,14 +235,14 @@ TEST_P(PeriodAlignment, RetriesOnceOnTheSameClientWithTheAlignedPeriod) {
     const AlignmentRow& row = GetParam();
     EndpointConfig config = TypicalEndpoint();
     config.acceptedFormats = row.accepted;
-    config.alignmentBytes = 128;
+    config.alignmentBytes = row.alignmentBytes;
     config.removalAfterEvents = 2;
     config.faults = row.faults;
     InstalledEndpoint endpoint(config);
 
     const PlayerRun run = RunPlayer();
 
-    EXPECT_EQ(run.result, row.expectedResult);
+    EXPECT_HR_EQ(run.result, row.expectedResult);
     EXPECT_EQ(run.output, row.expectedOutput);
     std::vector<std::string> sequence;
     for (const auto& call : endpoint->Calls()) {
@@ -272,6 +281,15 @@ INSTANTIATE_TEST_SUITE_P(
                      AUDCLNT_E_DEVICE_INVALIDATED,
                      "Initialized with buffer of 0.004000s",
                      40000},
+        // Frames of 6 bytes in 448-byte units align every 224 frames: 46,666.67 units of
+        // 100 ns, which only rounding to the nearest unit makes 46,667.
+        AlignmentRow{"TwentyFourBitTo224FramesRoundsToTheNearestUnit",
+                     {{24, 24}},
+                     {},
+                     AUDCLNT_E_DEVICE_INVALIDATED,
+                     "Initialized with buffer of 0.004667s",
+                     46667,
+                     448},
         AlignmentRow{"SecondRefusalEndsTheCall",
                      {{24, 24}},
                      {{"IAudioClient::Initialize", 2, AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED}},
@@ -292,7 +310,7 @@ TEST(PeriodAlignment, FailedSizeQueryEndsTheCallWithoutMessage) {
     config.faults = {{"IAudioClient::GetBufferSize", 1, AUDCLNT_E_DEVICE_INVALIDATED}};
     InstalledEndpoint endpoint(config);
     const PlayerRun run = RunPlayer();
-    EXPECT_EQ(run.result, AUDCLNT_E_DEVICE_INVALIDATED);
+    EXPECT_HR_EQ(run.result, AUDCLNT_E_DEVICE_INVALIDATED);
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(Count(endpoint->CallNames(), "IAudioClient::Initialize"), 1);
     EXPECT_EQ(endpoint->OutstandingReferences(), 0);
@@ -303,7 +321,7 @@ TEST(StreamDriver, NoAcceptedFormatEndsWithFailAndNoMessage) {
     refusing.acceptedFormats.clear();
     InstalledEndpoint endpoint(refusing);
     const PlayerRun run = RunPlayer();
-    EXPECT_EQ(run.result, E_FAIL);
+    EXPECT_HR_EQ(run.result, E_FAIL);
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(FinalReleases(endpoint->CallNames()), kOpened);
     EXPECT_EQ(Count(endpoint->CallNames(), "IAudioClient::Initialize"), 0);
@@ -315,7 +333,7 @@ TEST(StreamDriver, FailedFormatAllocationEndsWithOutOfMemory) {
     ASSERT_TRUE(allocator.registered());
     allocator.spy().failNext = true;
     const PlayerRun run = RunPlayer();
-    EXPECT_EQ(run.result, E_OUTOFMEMORY);
+    EXPECT_HR_EQ(run.result, E_OUTOFMEMORY);
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(FinalReleases(endpoint->CallNames()), kOpened);
     EXPECT_EQ(endpoint->OutstandingReferences(), 0);
@@ -333,9 +351,11 @@ TEST(StreamDriver, MissingEventTimesOutAfterTheWaitLimitAndStopsOnce) {
     const PlayerRun run = RunPlayer(generator);
     const auto waited = std::chrono::steady_clock::now() - start;
 
-    EXPECT_EQ(run.result, kEventTimeoutResult);
+    EXPECT_HR_EQ(run.result, kEventTimeoutResult);
     EXPECT_EQ(run.output, kThreeMsMessage);
+    // The 2 s wait limit, loosely: neither a shorter nor a much longer one passes.
     EXPECT_GE(waited, std::chrono::milliseconds(1900));
+    EXPECT_LT(waited, std::chrono::seconds(5));
     const std::vector<std::string> calls = endpoint->CallNames();
     EXPECT_EQ(Count(calls, "IAudioClient::Stop"), 1);
     EXPECT_EQ(Count(calls, "IAudioRenderClient::ReleaseBuffer"), 5);  // pre-roll and 4 events
@@ -358,7 +378,7 @@ TEST_P(CapturedStream, CarriesTheToneWithoutGapOrRepeat) {
     InstalledEndpoint endpoint(config);
 
     const PlayerRun run = RunPlayer();
-    ASSERT_EQ(run.result, AUDCLNT_E_DEVICE_INVALIDATED);
+    ASSERT_HR_EQ(run.result, AUDCLNT_E_DEVICE_INVALIDATED);
 
     ToneGenerator reference{48000, 2, GetParam().bitsPerSample, 0};
     const std::vector<std::uint8_t> captured = endpoint->CapturedBytes();

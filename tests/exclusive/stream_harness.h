@@ -1,10 +1,14 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <iostream>
 #include <sstream>
 #include <string>
 
 #include "exclusive/exclusive_stream.h"
+#include "hresult_check.h"
+#include "platform_call_recorder.h"
 #include "tone/tone_generator.h"
 #include "virtual_endpoint/virtual_endpoint.h"
 
@@ -16,18 +20,36 @@ inline std::string Field(const std::string& arguments, const std::string& key) {
     return arguments.substr(value, arguments.find(' ', value) - value);
 }
 
+// The system folder, where the player must take the scheduler library from.
+inline std::string SystemFolder() {
+    char folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    return std::string(folder, length < MAX_PATH ? length : 0);
+}
+
 // What one call of the player wrote and returned.
 struct PlayerRun {
     HRESULT result;
     std::string output;
 };
 
-// Runs PlayExclusiveStream against whatever endpoint is installed, capturing standard output.
+// The endpoint that the running test installed, if any.
+inline virtual_endpoint::VirtualEndpoint*& EndpointInUse() {
+    static virtual_endpoint::VirtualEndpoint* endpoint = nullptr;
+    return endpoint;
+}
+
+// Runs PlayExclusiveStream against whatever endpoint is installed, capturing standard output;
+// the player's kernel and scheduler calls join the endpoint's fault table and call log.
 inline PlayerRun RunPlayer(ToneGenerator& generator) {
     std::ostringstream captured;
     std::streambuf* const original = std::cout.rdbuf(captured.rdbuf());
     const std::ios_base::fmtflags flags = std::cout.flags();
-    const HRESULT result = PlayExclusiveStream(generator);
+    HRESULT result = S_OK;
+    {
+        const RecordedPlatformCalls recorded(EndpointInUse());
+        result = PlayExclusiveStream(generator);
+    }
     std::cout.flags(flags);
     std::cout.rdbuf(original);
     return {result, captured.str()};
@@ -38,13 +60,27 @@ inline PlayerRun RunPlayer() {
     return RunPlayer(generator);
 }
 
-// Installs an endpoint for the life of a test.
+// Installs an endpoint for the life of a test, and fails the test when the endpoint cannot be
+// installed or when a fault the test configured never fired: a fault that does not fire tests
+// nothing.
 class InstalledEndpoint {
   public:
     explicit InstalledEndpoint(virtual_endpoint::EndpointConfig config = {})
         : endpoint_(std::move(config)) {
-        installed_ = SUCCEEDED(endpoint_.Install());
+        const HRESULT result = endpoint_.Install();
+        installed_ = SUCCEEDED(result);
+        if (!installed_) ADD_FAILURE() << "the endpoint was not installed: " << HresultText(result);
+        EndpointInUse() = &endpoint_;
     }
+    ~InstalledEndpoint() {
+        EndpointInUse() = nullptr;
+        for (const virtual_endpoint::Fault& fault : endpoint_.UnfiredFaults()) {
+            ADD_FAILURE() << "fault never fired: call " << fault.occurrence << " of "
+                          << fault.method << " to return " << HresultText(fault.result);
+        }
+    }
+    InstalledEndpoint(const InstalledEndpoint&) = delete;
+    InstalledEndpoint& operator=(const InstalledEndpoint&) = delete;
     bool installed() const { return installed_; }
     virtual_endpoint::VirtualEndpoint* operator->() { return &endpoint_; }
     virtual_endpoint::VirtualEndpoint& operator*() { return endpoint_; }

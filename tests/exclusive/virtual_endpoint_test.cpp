@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <thread>
+#include <vector>
 
 #include "exclusive/exclusive_format.h"
 #include "stream_harness.h"
@@ -12,6 +15,8 @@
 namespace {
 
 using virtual_endpoint::EndpointConfig;
+using virtual_endpoint::Fault;
+using virtual_endpoint::VirtualEndpoint;
 
 // A client of the installed endpoint, opened as far as a step needs.
 class Client {
@@ -73,7 +78,7 @@ TEST_P(EndpointProtocol, AnswersAsThePlatformDoes) {
     ASSERT_TRUE(endpoint.installed());
     {
         Client client;
-        EXPECT_EQ(GetParam().steps(client), GetParam().expected);
+        EXPECT_HR_EQ(GetParam().steps(client), GetParam().expected);
     }
     EXPECT_EQ(endpoint->OutstandingReferences(), 0);
 }
@@ -177,20 +182,78 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(EndpointProtocol, EachEventFreesOneBuffer) {
     InstalledEndpoint endpoint(EndpointConfig{});
     Client client;
-    ASSERT_EQ(client.Prepare(), S_OK);
-    ASSERT_EQ(client.Lend(), S_OK);  // the pre-roll
-    ASSERT_EQ(client.render->ReleaseBuffer(144, 0), S_OK);
-    ASSERT_EQ(client.audio->Start(), S_OK);
+    ASSERT_HR_EQ(client.Prepare(), S_OK);
+    ASSERT_HR_EQ(client.Lend(), S_OK);  // the pre-roll
+    ASSERT_HR_EQ(client.render->ReleaseBuffer(144, 0), S_OK);
+    ASSERT_HR_EQ(client.audio->Start(), S_OK);
     for (int period = 0; period < 3; ++period) {
         ASSERT_EQ(WaitForSingleObject(client.event(), 0), WAIT_OBJECT_0) << period;
-        ASSERT_EQ(client.Lend(), S_OK);
-        ASSERT_EQ(client.render->ReleaseBuffer(144, AUDCLNT_BUFFERFLAGS_SILENT), S_OK);
+        ASSERT_HR_EQ(client.Lend(), S_OK);
+        ASSERT_HR_EQ(client.render->ReleaseBuffer(144, AUDCLNT_BUFFERFLAGS_SILENT), S_OK);
     }
     // Silent buffers reach the endpoint as zeros; everything released was kept.
     const std::vector<std::uint8_t> captured = endpoint->CapturedBytes();
     ASSERT_EQ(captured.size(), 4u * 144u * 6u);
     EXPECT_TRUE(
         std::all_of(captured.begin() + 864, captured.end(), [](std::uint8_t b) { return b == 0; }));
+}
+
+// A fault that never fires would let a test pass without testing anything.
+TEST(EndpointFaults, ReportsEachFaultWhoseCallNeverCame) {
+    EndpointConfig config;
+    config.faults = {{"IAudioClient::Start", 1, E_ACCESSDENIED},
+                     {"IAudioClient::Start", 2, E_ACCESSDENIED},
+                     {"IAudioClient::Reset", 1, E_ACCESSDENIED}};
+    VirtualEndpoint endpoint(config);
+    ASSERT_HR_EQ(endpoint.Install(), S_OK);
+    {
+        Client client;
+        ASSERT_HR_EQ(client.Prepare(), S_OK);
+        EXPECT_HR_EQ(client.audio->Start(), E_ACCESSDENIED);
+    }
+    std::vector<std::string> unfired;
+    for (const Fault& fault : endpoint.UnfiredFaults()) {
+        unfired.push_back(fault.method + " " + std::to_string(fault.occurrence));
+    }
+    EXPECT_EQ(unfired,
+              (std::vector<std::string>{"IAudioClient::Start 2", "IAudioClient::Reset 1"}));
+}
+
+TEST(EndpointFaults, InstallRefusesFaultsThatCannotFire) {
+    for (const Fault& fault :
+         {Fault{"IAudioClient::Stopp", 1, E_FAIL}, Fault{"IAudioClient::AddRef", 1, E_FAIL},
+          Fault{"IAudioClient::Stop", 0, E_FAIL}}) {
+        EndpointConfig config;
+        config.faults = {fault};
+        VirtualEndpoint endpoint(config);
+        EXPECT_HR_EQ(endpoint.Install(), E_INVALIDARG) << fault.method << " " << fault.occurrence;
+    }
+}
+
+// COM lets any thread call AddRef and Release: the count must lose none of them. The class
+// object's count is the one not also guarded by the endpoint's lock.
+TEST(EndpointReferences, CountCallsFromManyThreadsExactly) {
+    InstalledEndpoint endpoint(EndpointConfig{});
+    IClassFactory* factory = nullptr;
+    ASSERT_HR_EQ(CoGetClassObject(CLSID_MMDeviceEnumerator, CLSCTX_INPROC_SERVER, nullptr,
+                                  IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+                 S_OK);
+    const ULONG before = factory->AddRef();
+    std::atomic<bool> go{false};  // all threads at once, so their calls overlap
+    std::vector<std::thread> threads;
+    for (int thread = 0; thread < 4; ++thread) {
+        threads.emplace_back([factory, &go] {
+            while (!go) std::this_thread::yield();
+            for (int i = 0; i < 1000000; ++i) {
+                factory->AddRef();
+                factory->Release();
+            }
+        });
+    }
+    go = true;
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(factory->Release(), before - 1);
+    factory->Release();
 }
 
 }  // namespace

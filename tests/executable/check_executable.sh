@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks a built exclusive-tone.exe as a file: one self-contained console executable for
-# Windows Vista or later, with ASLR and DEP, importing only Windows system DLLs, and carrying
+# Windows Vista or later, with ASLR and DEP, importing only KnownDLLs, and carrying
 # its version resource. Usage: check_executable.sh OBJDUMP EXE 32|64
 set -uo pipefail
 objdump=$1
@@ -35,8 +35,10 @@ expect "OS version .0" '^MinorOSystemVersion[[:space:]]+0$'
 expect "ASLR" '^[[:space:]]+DYNAMIC_BASE$'
 expect "DEP" '^[[:space:]]+NX_COMPAT$'
 
-# Imports: Windows system DLLs only, so the .exe runs on its own (no MinGW runtime DLLs).
-system_dlls='^(kernel32|msvcrt|ole32|avrt|advapi32|user32|oleaut32|ntdll|ucrtbase|api-ms-win-.*)\.dll$'
+# Imports: KnownDLLs only, from Vista on. The loader maps those from the system folder and
+# looks for any other imported DLL in the program's own folder first, where anyone may have put
+# a file of that name (no MinGW runtime DLLs either: the .exe runs on its own).
+system_dlls='^(kernel32|msvcrt|ole32|oleaut32|user32|advapi32|gdi32|rpcrt4|shell32)\.dll$'
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z')
 if [ -z "$imports" ]; then
   failed=$((failed + 1)); echo "FAILED imports: none found"
@@ -45,7 +47,7 @@ for dll in $imports; do
   if grep -qE "$system_dlls" <<<"$dll"; then
     passed=$((passed + 1))
   else
-    failed=$((failed + 1)); echo "FAILED imports: $dll is not a Windows system DLL"
+    failed=$((failed + 1)); echo "FAILED imports: $dll is not a KnownDLL"
   fi
 done
 

@@ -1,3 +1,7 @@
+// The generator's behaviour around its samples: counts, flags, bounds, calls that continue the
+// phase, widths it does not support. The samples themselves are checked exactly against the
+// reference tables in tone_exact_test.cpp.
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,44 +11,6 @@
 #include "tone/tone_generator.h"
 
 namespace {
-
-struct KnownFrame {
-    std::uint32_t bits;
-    std::size_t frame;
-    std::vector<std::uint8_t> bytes;  // one sample; both channels carry it
-};
-
-class KnownFrames : public testing::TestWithParam<KnownFrame> {};
-
-TEST_P(KnownFrames, FreshStereoGeneratorWritesTheExactBytes) {
-    const KnownFrame& known = GetParam();
-    ToneGenerator tone = MakeTone(48000, 2, known.bits);
-    const std::vector<std::uint8_t> buffer = Fill(tone, 100);
-    const std::size_t sampleBytes = known.bits / 8;
-    for (std::size_t channel = 0; channel < 2; ++channel) {
-        const std::size_t offset = (known.frame * 2 + channel) * sampleBytes;
-        const std::vector<std::uint8_t> sample(&buffer[offset], &buffer[offset] + sampleBytes);
-        EXPECT_EQ(sample, known.bytes) << "frame " << known.frame << " channel " << channel;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    PeaksAndZeros, KnownFrames,
-    testing::Values(KnownFrame{16, 0, {0x00, 0x00}}, KnownFrame{16, 24, {0xFF, 0x7F}},
-                    KnownFrame{16, 48, {0x00, 0x00}}, KnownFrame{16, 72, {0x01, 0x80}},
-                    KnownFrame{24, 0, {0x00, 0x00, 0x00}}, KnownFrame{24, 24, {0xFF, 0xFF, 0x7F}},
-                    KnownFrame{24, 72, {0x01, 0x00, 0x80}},
-                    KnownFrame{32, 0, {0x00, 0x00, 0x00, 0x00}},
-                    KnownFrame{32, 24, {0xFF, 0xFF, 0xFF, 0x7F}},
-                    KnownFrame{32, 72, {0x01, 0x00, 0x00, 0x80}}));
-
-TEST(ToneGenerator, FrameOneRecursAfterOnePeriodOfNinetySixFrames) {
-    ToneGenerator tone = MakeTone(48000, 2, 16);
-    const std::vector<std::uint8_t> buffer = Fill(tone, 98);
-    // sin(pi / 48) * 32767 = 2143.06...
-    EXPECT_EQ(DecodeSample(&buffer[1 * 4], 2), 2143);
-    EXPECT_EQ(DecodeSample(&buffer[97 * 4], 2), 2143);
-}
 
 TEST(ToneGenerator, ZeroFramesWritesNothingButClearsFlags) {
     ToneGenerator tone = MakeTone(48000, 2, 16, 5);
@@ -104,15 +70,6 @@ TEST_P(PhaseContinuity, SplitCallsWriteTheSameBytesAsOneCall) {
 INSTANTIATE_TEST_SUITE_P(Calls, PhaseContinuity,
                          testing::Values(Split{16, 2, {48, 48}}, Split{24, 2, {1, 0, 143, 144}},
                                          Split{32, 1, {7, 89, 480}}, Split{32, 6, {160, 3}}));
-
-TEST(ToneGenerator, TwentyFourValidBitsInThirtyTwoAreFilledAsThirtyTwo) {
-    // The generator only knows the container width: full 32-bit values, low byte included.
-    ToneGenerator tone = MakeTone(48000, 2, 32);
-    const std::vector<std::uint8_t> buffer = Fill(tone, 2);
-    // sin(pi / 48) * 2147483647 = 140452150.48...
-    EXPECT_EQ(DecodeSample(&buffer[8], 4), 140452150);
-    EXPECT_NE(buffer[8], 0);
-}
 
 class UnsupportedWidths : public testing::TestWithParam<std::uint32_t> {};
 

@@ -1,28 +1,26 @@
 #!/usr/bin/env bash
-# Draws a captured tone: the first 10 ms of its left channel and the spectrum of its first 4096
-# frames, from sox's analysis with gnuplot. Usage: report-capture.sh WAV PNG
+# What an audio analyser reports on a captured tone: prints the analysis line and the verdict,
+# draws the waveform and the dBFS spectrum into PNG, and exits 1 when the analysis flags the
+# capture (2 when it cannot be analysed).
+# Usage: report-capture.sh WAV PNG
 set -euo pipefail
-if [ $# -ne 2 ]; then
-  echo "usage: report-capture.sh WAV PNG" >&2
-  exit 2
-fi
-wav=$(realpath "$1")
-png=$(realpath -m "$2")
+[ $# -eq 2 ] || { echo "usage: $0 WAV PNG" >&2; exit 2; }
+wav=$1
+png=$2
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+
+# The analyser is native host code: built in the host preset, quietly unless it fails.
+quiet() {
+  local log
+  log=$("$@" 2>&1) || { echo "$log" >&2; return 1; }
+}
+(cd "$root" && quiet cmake --preset host && quiet cmake --build --preset host --target capture-analysis)
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-
-sox "$wav" -t dat - remix 1 trim 0 0.01 | grep -v '^;' >"$work/waveform.dat"
-sox "$wav" -n remix 1 trim 0 4096s stat -freq 2>"$work/spectrum.txt"
-head -n 2048 "$work/spectrum.txt" >"$work/spectrum.dat"
-gnuplot <<PLOT
-set terminal pngcairo size 1000,700 noenhanced
-set output "$png"
-set multiplot layout 2,1 title "exclusive-tone on the virtual endpoint: 500 Hz, full scale"
-set title "Waveform, left channel, first 10 ms"
-set xlabel "time (ms)"; set ylabel "amplitude"; set yrange [-1.1:1.1]; set grid
-plot "$work/waveform.dat" using (\$1*1000):2 with lines notitle
-set title "Spectrum, left channel, first 4096 frames"
-set xlabel "frequency (Hz)"; set ylabel "level (dB)"; set yrange [*:*]; set logscale x
-plot [20:24000] "$work/spectrum.dat" using 1:(10*log10(\$2+1e-12)) with lines notitle
-unset multiplot
-PLOT
+status=0
+"$root/build/host/bin/capture-analysis" --plot-data "$work" "$wav" || status=$?
+[ "$status" -le 1 ] || exit "$status"
+gnuplot -e "data='$work'; output='$png'" "$here/capture-picture.gp"
+exit "$status"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -7,15 +8,21 @@
 
 namespace virtual_endpoint {
 
-// Reference counting and QueryInterface for one interface of the endpoint. References handed
-// to the player count as outstanding on the endpoint until released; references that the
-// endpoint's own objects hold on each other (Retain/Drop) do not.
+// Who holds an object's references: the player, whose references count as outstanding on the
+// endpoint until released and whose AddRef and Release calls are logged, or the endpoint itself
+// and the component runtime, which are neither.
+enum class Holder { kPlayer, kEndpoint };
+
+// Reference counting and QueryInterface for one interface of the endpoint. The count is atomic:
+// COM lets any thread call AddRef and Release. References that the endpoint's own objects hold
+// on each other (Retain/Drop) are never the player's.
 template <typename Interface>
 class ComObject : public Interface {
   public:
-    ComObject(std::shared_ptr<State> state, const char* interfaceName)
-        : state_(std::move(state)), name_(interfaceName) {
-        state_->AddOutstanding(1);  // the reference its creator hands out
+    ComObject(std::shared_ptr<State> state, const char* interfaceName,
+              Holder holder = Holder::kPlayer)
+        : state_(std::move(state)), name_(interfaceName), player_(holder == Holder::kPlayer) {
+        if (player_) state_->AddOutstanding(1);  // the reference its creator hands out
     }
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
@@ -32,16 +39,20 @@ class ComObject : public Interface {
     }
 
     ULONG STDMETHODCALLTYPE AddRef() override {
-        state_->AddOutstanding(1);
         const ULONG count = ++references_;
-        state_->Record(name_ + "::AddRef", "", static_cast<HRESULT>(count));
+        if (player_) {
+            state_->AddOutstanding(1);
+            state_->Record(name_ + "::AddRef", "", static_cast<HRESULT>(count));
+        }
         return count;
     }
 
     ULONG STDMETHODCALLTYPE Release() override {
-        state_->AddOutstanding(-1);
         const ULONG count = --references_;
-        state_->Record(name_ + "::Release", "", static_cast<HRESULT>(count));
+        if (player_) {
+            state_->AddOutstanding(-1);
+            state_->Record(name_ + "::Release", "", static_cast<HRESULT>(count));
+        }
         if (count == 0) delete this;
         return count;
     }
@@ -63,7 +74,8 @@ class ComObject : public Interface {
 
   private:
     std::string name_;
-    ULONG references_ = 1;
+    const bool player_;
+    std::atomic<ULONG> references_{1};
 };
 
 }  // namespace virtual_endpoint

@@ -81,17 +81,6 @@ class Enumerator : public ComObject<IMMDeviceEnumerator> {
 
 }  // namespace
 
-HRESULT EnumeratorFactory::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(IClassFactory)) {
-        *object = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 HRESULT EnumeratorFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
     return RunCall(*state_, "IClassFactory::CreateInstance",
                    "outer=" + Pointer(outer) + " iid=" + DescribeIid(iid), [&]() -> HRESULT {

@@ -1,10 +1,45 @@
 #include "endpoint_state.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace virtual_endpoint {
+namespace {
 
-State::State(EndpointConfig endpointConfig) : config(std::move(endpointConfig)) {
+// Every method that runs through RunCall, and the platform calls that the in-process tests
+// record on the endpoint's behalf: a fault can name only these.
+const char* const kFaultableMethods[] = {
+    "IClassFactory::CreateInstance",
+    "IMMDeviceEnumerator::GetDefaultAudioEndpoint",
+    "IMMDevice::Activate",
+    "IAudioClient::Initialize",
+    "IAudioClient::GetBufferSize",
+    "IAudioClient::GetStreamLatency",
+    "IAudioClient::GetCurrentPadding",
+    "IAudioClient::IsFormatSupported",
+    "IAudioClient::GetMixFormat",
+    "IAudioClient::GetDevicePeriod",
+    "IAudioClient::Start",
+    "IAudioClient::Stop",
+    "IAudioClient::Reset",
+    "IAudioClient::SetEventHandle",
+    "IAudioClient::GetService",
+    "IAudioRenderClient::GetBuffer",
+    "IAudioRenderClient::ReleaseBuffer",
+    "CreateEventW",
+    "CloseHandle",
+    "LoadLibraryExW",
+    "GetProcAddress",
+    "FreeLibrary",
+    "AvSetMmThreadCharacteristicsW",
+    "AvRevertMmThreadCharacteristics",
+};
+
+}  // namespace
+
+State::State(EndpointConfig endpointConfig)
+    : config(std::move(endpointConfig)), faultFired(config.faults.size(), false) {
     QueryPerformanceFrequency(&clockFrequency);
     QueryPerformanceCounter(&clockStart);
     // Room for every period up front, so that recording one never reallocates mid-stream.
@@ -14,10 +49,22 @@ State::State(EndpointConfig endpointConfig) : config(std::move(endpointConfig)) 
 std::optional<HRESULT> State::TakeFault(const std::string& method) {
     std::lock_guard<std::mutex> lock(mutex);
     const unsigned occurrence = ++callCounts[method];
-    for (const Fault& fault : config.faults) {
-        if (fault.method == method && fault.occurrence == occurrence) return fault.result;
+    for (std::size_t i = 0; i < config.faults.size(); ++i) {
+        const Fault& fault = config.faults[i];
+        if (fault.method == method && fault.occurrence == occurrence) {
+            faultFired[i] = true;
+            return fault.result;
+        }
     }
     return std::nullopt;
+}
+
+bool State::FaultsCanFire() const {
+    return std::all_of(config.faults.begin(), config.faults.end(), [](const Fault& fault) {
+        return fault.occurrence >= 1 &&
+               std::find(std::begin(kFaultableMethods), std::end(kFaultableMethods),
+                         fault.method) != std::end(kFaultableMethods);
+    });
 }
 
 void State::Record(const std::string& method, std::string arguments, HRESULT result) {

@@ -18,6 +18,8 @@ struct VirtualEndpoint::State {
 
     // Counts a call of method and returns the result a fault asks for at this occurrence.
     std::optional<HRESULT> TakeFault(const std::string& method);
+    // Whether every fault names a method that runs through RunCall, at an occurrence from 1.
+    bool FaultsCanFire() const;
     void Record(const std::string& method, std::string arguments, HRESULT result);
     void AddOutstanding(long delta);
     void Capture(const std::uint8_t* bytes, std::size_t size);
@@ -34,6 +36,7 @@ struct VirtualEndpoint::State {
     mutable std::mutex mutex;
     std::vector<CallRecord> calls;
     std::map<std::string, unsigned> callCounts;
+    std::vector<bool> faultFired;  // beside config.faults
     long outstanding = 0;
     std::vector<std::uint8_t> captured;
     std::optional<WAVEFORMATEXTENSIBLE> format;

@@ -24,6 +24,7 @@ VirtualEndpoint::~VirtualEndpoint() { Uninstall(); }
 
 HRESULT VirtualEndpoint::Install() {
     if (installed_) return S_FALSE;
+    if (!state_->FaultsCanFire()) return E_INVALIDARG;
     auto* factory = new EnumeratorFactory(state_);
     const HRESULT result = CoRegisterClassObject(
         CLSID_MMDeviceEnumerator, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
@@ -39,6 +40,9 @@ void VirtualEndpoint::Uninstall() {
 }
 
 HRESULT VirtualEndpoint::GetClassObject(REFIID iid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (!state_->FaultsCanFire()) return E_INVALIDARG;
     auto* factory = new EnumeratorFactory(state_);
     const HRESULT result = factory->QueryInterface(iid, object);
     factory->Release();  // the caller's reference keeps it, if it got one
@@ -54,6 +58,15 @@ std::vector<std::string> VirtualEndpoint::CallNames() const {
     std::vector<std::string> names;
     for (const CallRecord& call : Calls()) names.push_back(call.method);
     return names;
+}
+
+std::vector<Fault> VirtualEndpoint::UnfiredFaults() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    std::vector<Fault> unfired;
+    for (std::size_t i = 0; i < state_->config.faults.size(); ++i) {
+        if (!state_->faultFired[i]) unfired.push_back(state_->config.faults[i]);
+    }
+    return unfired;
 }
 
 long VirtualEndpoint::OutstandingReferences() const {
@@ -81,6 +94,14 @@ std::vector<PeriodTiming> VirtualEndpoint::Timings() const {
 HANDLE VirtualEndpoint::LastEventHandle() const {
     std::lock_guard<std::mutex> lock(state_->mutex);
     return state_->lastEventHandle;
+}
+
+std::optional<HRESULT> VirtualEndpoint::TakeFault(const std::string& method) {
+    return state_->TakeFault(method);
+}
+
+void VirtualEndpoint::Record(const std::string& method, std::string arguments, HRESULT result) {
+    state_->Record(method, std::move(arguments), result);
 }
 
 }  // namespace virtual_endpoint

@@ -31,7 +31,8 @@ enum class Pacing {
 };
 
 // Makes the occurrence-th call (counting from 1) of method, such as "IAudioClient::Start",
-// return result instead of doing its work.
+// return result instead of doing its work. A fault that never fired is reported by
+// UnfiredFaults; one naming a method the endpoint does not have is refused by Install.
 struct Fault {
     std::string method;
     unsigned occurrence;
@@ -85,14 +86,18 @@ class VirtualEndpoint {
     VirtualEndpoint& operator=(const VirtualEndpoint&) = delete;
 
     // Registers the endpoint as this process's MMDevice enumerator class; Uninstall revokes it.
+    // E_INVALIDARG, and nothing registered, when a fault names no method of the endpoint or
+    // an occurrence of 0.
     HRESULT Install();
     void Uninstall();
     // The endpoint's class object for CLSID_MMDeviceEnumerator, asked for iid: what Install
-    // registers, and what a DLL's DllGetClassObject hands out.
+    // registers, and what a DLL's DllGetClassObject hands out. E_INVALIDARG as for Install.
     HRESULT GetClassObject(REFIID iid, void** object);
 
     std::vector<CallRecord> Calls() const;
     std::vector<std::string> CallNames() const;
+    // The configured faults whose call has not come (yet), in the order configured.
+    std::vector<Fault> UnfiredFaults() const;
     // References handed out by the endpoint's objects and not yet released.
     long OutstandingReferences() const;
     // Every frame released to the endpoint, as bytes of the initialised format.
@@ -103,6 +108,12 @@ class VirtualEndpoint {
     std::vector<PeriodTiming> Timings() const;
     // The handle last given to SetEventHandle, so a test can see whether it was closed.
     HANDLE LastEventHandle() const;
+
+    // For calls a test intercepts outside the endpoint, such as the player's kernel and
+    // scheduler calls: the fault configured for this occurrence of method, if any, and an entry
+    // in the same call log, so that one log shows every call in order.
+    std::optional<HRESULT> TakeFault(const std::string& method);
+    void Record(const std::string& method, std::string arguments, HRESULT result);
 
     struct State;
 

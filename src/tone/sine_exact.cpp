@@ -1,0 +1,269 @@
+// The exact path of the sine: integer arithmetic on fixed-point numbers of 32-bit words.
+//   1. |x| * 2/pi mod 4 from the bits of 2/pi: a quadrant q and a fraction f in [-1/2, 1/2].
+//   2. r = |f| pi/2 <= pi/4, and sin r or cos r by their Taylor series.
+//   3. The sum rounded to the nearest double, once the error interval shows which one it is.
+// With 256 bits after the point the accumulated error stays below 2^-240, while the sines of
+// doubles that lie nearest a rounding boundary need about 120 bits; a second, wider attempt
+// is there all the same, so that the answer never rests on that knowledge.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "tone/sine_constants.h"
+#include "tone/sine_paths.h"
+
+namespace {
+
+namespace k = sine_constants;
+
+// A non-negative number: word 0 is the integer part, word i has the weight 2^(-32 i).
+template <int Words>
+struct Fixed {
+    std::uint32_t word[static_cast<std::size_t>(Words)];
+};
+
+template <int Words>
+bool IsZero(const Fixed<Words>& a) {
+    for (std::uint32_t w : a.word) {
+        if (w != 0) return false;
+    }
+    return true;
+}
+
+template <int Words>
+void Add(Fixed<Words>& a, const Fixed<Words>& b) {
+    std::uint64_t carry = 0;
+    for (int i = Words - 1; i >= 0; --i) {
+        const std::uint64_t sum = std::uint64_t{a.word[i]} + b.word[i] + carry;
+        a.word[i] = static_cast<std::uint32_t>(sum);
+        carry = sum >> 32;
+    }
+}
+
+// a - b, for a >= b.
+template <int Words>
+void Subtract(Fixed<Words>& a, const Fixed<Words>& b) {
+    std::uint64_t borrow = 0;
+    for (int i = Words - 1; i >= 0; --i) {
+        const std::uint64_t difference = std::uint64_t{a.word[i]} - b.word[i] - borrow;
+        a.word[i] = static_cast<std::uint32_t>(difference);
+        borrow = (difference >> 32) & 1u;
+    }
+}
+
+// a * b for a * b < 2^32, truncated after the last word: low by less than Words + 1 units
+// of the last word.
+template <int Words>
+Fixed<Words> Multiply(const Fixed<Words>& a, const Fixed<Words>& b) {
+    // column[i] collects the weight 2^(-32 i); column Words is a guard for the carries.
+    std::uint64_t column[static_cast<std::size_t>(Words) + 1] = {};
+    for (int i = 0; i < Words; ++i) {
+        for (int j = 0; j < Words && i + j <= Words; ++j) {
+            const std::uint64_t product = std::uint64_t{a.word[i]} * b.word[j];
+            column[i + j] += product & 0xffffffffu;
+            if (i + j > 0) column[i + j - 1] += product >> 32;
+        }
+    }
+    for (int i = Words; i > 0; --i) {
+        column[i - 1] += column[i] >> 32;
+    }
+    Fixed<Words> result;
+    for (int i = 0; i < Words; ++i) {
+        result.word[i] = static_cast<std::uint32_t>(column[i]);
+    }
+    return result;
+}
+
+// a / divisor, truncated: low by less than one unit of the last word.
+template <int Words>
+void Divide(Fixed<Words>& a, std::uint32_t divisor) {
+    std::uint64_t remainder = 0;
+    for (std::uint32_t& w : a.word) {
+        const std::uint64_t current = (remainder << 32) | w;
+        w = static_cast<std::uint32_t>(current / divisor);
+        remainder = current % divisor;
+    }
+}
+
+// 32 bits of 2/pi, the first of them at `position` counted from the top of the integer word
+// (zero, like every bit before it).
+std::uint32_t TwoOverPiBits(int position) {
+    if (position < 0) return 0;
+    const unsigned word = static_cast<unsigned>(position) / 64;
+    const unsigned shift = static_cast<unsigned>(position) % 64;
+    const std::uint64_t bits =
+        (k::kTwoOverPi[word] << shift) | ((k::kTwoOverPi[word + 1] >> 1) >> (63 - shift));
+    return static_cast<std::uint32_t>(bits >> 32);
+}
+
+template <int Words>
+struct Reduction {
+    unsigned quadrant;      // q: |x| = (q + f) pi/2 modulo 2 pi
+    bool negativeFraction;  // f < 0
+    Fixed<Words> radians;   // |f| pi/2
+};
+
+// |x| = mantissa * 2^(exponent - 52). |x| * 2/pi = mantissa * (2/pi) * 2^(exponent - 52): bits
+// of 2/pi before the window add multiples of 4, bits after it less than 2^-(32 Words + 40).
+// The window, Words + 2 words from bit exponent - 53 of 2/pi, times the mantissa, less its two
+// lowest words, holds |x| * 2/pi mod 4 with 2 bits before the point.
+template <int Words>
+Reduction<Words> ReduceToQuadrant(std::uint64_t mantissa, int exponent) {
+    constexpr int kWindowWords = Words + 2;
+    std::uint32_t window[static_cast<std::size_t>(kWindowWords)];
+    for (int i = 0; i < kWindowWords; ++i) {
+        window[i] = TwoOverPiBits(exponent + 10 + 32 * i);
+    }
+    // window * mantissa, most significant word first: kWindowWords + 2 words.
+    std::uint32_t product[static_cast<std::size_t>(kWindowWords) + 2] = {};
+    const std::uint32_t factor[2] = {static_cast<std::uint32_t>(mantissa >> 32),
+                                     static_cast<std::uint32_t>(mantissa)};
+    for (int f = 1; f >= 0; --f) {
+        std::uint64_t carry = 0;
+        for (int i = kWindowWords - 1; i >= 0; --i) {
+            const int at = i + f + 1;
+            const std::uint64_t sum = std::uint64_t{window[i]} * factor[f] + product[at] + carry;
+            product[at] = static_cast<std::uint32_t>(sum);
+            carry = sum >> 32;
+        }
+        product[f] = static_cast<std::uint32_t>(carry);
+    }
+    // y = product[2 .. Words + 1]: 2 bits of quadrant, then the fraction.
+    std::uint32_t* y = product + 2;
+    Reduction<Words> reduction{};
+    reduction.quadrant = y[0] >> 30;
+    y[0] &= 0x3fffffffu;
+    if ((y[0] & 0x20000000u) != 0) {
+        // f >= 1/2: round to the next quadrant and take 1 - f, the two's complement.
+        reduction.quadrant = (reduction.quadrant + 1) & 3u;
+        reduction.negativeFraction = true;
+        std::uint64_t borrow = 0;
+        for (int i = Words - 1; i >= 0; --i) {
+            const std::uint64_t difference = std::uint64_t{0} - y[i] - borrow;
+            y[i] = static_cast<std::uint32_t>(difference);
+            borrow = (difference >> 32) & 1u;
+        }
+        y[0] &= 0x3fffffffu;
+    }
+    // |f| with the point moved to the word boundary: 30 + 32 (Words - 1) bits, shifted by 2.
+    Fixed<Words> fraction{};
+    for (int i = 1; i < Words; ++i) {
+        fraction.word[i] = (y[i - 1] << 2) | (y[i] >> 30);
+    }
+    Fixed<Words> halfPi;
+    std::memcpy(halfPi.word, k::kHalfPi, sizeof halfPi.word);
+    reduction.radians = Multiply(fraction, halfPi);
+    return reduction;
+}
+
+// sin r (odd terms, first = r) or cos r (even terms, first = 1) for 0 <= r <= pi/4: the terms
+// fall, so every partial sum stays positive.
+template <int Words>
+Fixed<Words> TaylorSeries(const Fixed<Words>& r, bool cosine) {
+    const Fixed<Words> square = Multiply(r, r);
+    Fixed<Words> term{};
+    if (cosine) {
+        term.word[0] = 1;
+    } else {
+        term = r;
+    }
+    Fixed<Words> sum = term;
+    bool subtract = true;
+    for (std::uint32_t n = cosine ? 1u : 2u;; n += 2, subtract = !subtract) {
+        term = Multiply(term, square);
+        Divide(term, n * (n + 1));
+        if (IsZero(term)) break;
+        if (subtract) {
+            Subtract(sum, term);
+        } else {
+            Add(sum, term);
+        }
+    }
+    return sum;
+}
+
+// The nearest double to a (ties to even); a is at least 2^-100 and below 2.
+template <int Words>
+double RoundToDouble(const Fixed<Words>& a) {
+    int first = 0;
+    while (first < Words - 1 && a.word[first] == 0) ++first;
+    const std::uint32_t lead = a.word[first];
+    int leadBit = 31;
+    while (leadBit > 0 && ((lead >> leadBit) & 1u) == 0) --leadBit;
+    // 64 bits from the leading one on; sticky tells whether anything follows them.
+    const std::uint64_t next = first + 1 < Words ? a.word[first + 1] : 0;
+    const std::uint64_t after = first + 2 < Words ? a.word[first + 2] : 0;
+    const int shift = 31 - leadBit;
+    std::uint64_t head = ((std::uint64_t{lead} << 32) | next) << shift;
+    bool sticky = false;
+    if (shift > 0) {
+        head |= after >> (32 - shift);
+        sticky = (after & ((std::uint64_t{1} << (32 - shift)) - 1)) != 0;
+    } else {
+        sticky = after != 0;
+    }
+    for (int i = first + 3; i < Words; ++i) sticky = sticky || a.word[i] != 0;
+
+    std::uint64_t mantissa = head >> 11;
+    const std::uint64_t rest = head & 0x7ffu;
+    int exponent = leadBit - 32 * first;
+    if (rest > 0x400u || (rest == 0x400u && (sticky || (mantissa & 1u) != 0))) {
+        ++mantissa;
+        if (mantissa == (std::uint64_t{1} << 53)) {
+            mantissa >>= 1;
+            ++exponent;
+        }
+    }
+    const std::uint64_t bits = (static_cast<std::uint64_t>(exponent + 1023) << 52) |
+                               (mantissa & ((std::uint64_t{1} << 52) - 1));
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// The correctly rounded sin |x| (its sign in `negative`) when Words suffice to settle the
+// rounding.
+template <int Words>
+bool TrySineOfMagnitude(std::uint64_t mantissa, int exponent, double& magnitude, bool& negative) {
+    const Reduction<Words> reduction = ReduceToQuadrant<Words>(mantissa, exponent);
+    // sin((q + f) pi/2): q = 0: sin r, 1: cos r, 2: -sin r, 3: -cos r, with sin r odd in f.
+    const bool cosine = (reduction.quadrant & 1u) != 0;
+    const Fixed<Words> value = TaylorSeries(reduction.radians, cosine);
+    negative = (reduction.quadrant >= 2) != (!cosine && reduction.negativeFraction);
+
+    // Every step above loses less than 2^10 units of the last word; allow 2^16.
+    Fixed<Words> error{};
+    error.word[Words - 1] = 1u << 16;
+    Fixed<Words> below = value;
+    Subtract(below, error);
+    Fixed<Words> above = value;
+    Add(above, error);
+    magnitude = RoundToDouble(above);
+    return RoundToDouble(below) == magnitude;
+}
+
+}  // namespace
+
+double ExactSine(double radians) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &radians, sizeof bits);
+    const std::uint64_t magnitudeBits = bits & 0x7fffffffffffffffu;
+    if (magnitudeBits >= 0x7ff0000000000000u) {
+        return radians - radians;  // NaN for NaN and for either infinity
+    }
+    if (magnitudeBits < 0x3e50000000000000u) {
+        // Below 2^-26, |sin x - x| < |x|^3/6 is less than half the gap below |x|.
+        return radians;
+    }
+    const int exponent = static_cast<int>(magnitudeBits >> 52) - 1023;
+    const std::uint64_t mantissa =
+        (magnitudeBits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    double magnitude = 0.0;
+    bool negative = false;
+    if (!TrySineOfMagnitude<9>(mantissa, exponent, magnitude, negative)) {
+        TrySineOfMagnitude<16>(mantissa, exponent, magnitude, negative);
+    }
+    const bool negativeArgument = (bits >> 63) != 0;
+    return negative != negativeArgument ? -magnitude : magnitude;
+}
