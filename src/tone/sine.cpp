@@ -82,6 +82,12 @@ inline Reduced ReduceInDoubles(double x) {
     return {step, TwoSum(less3.hi, less3.lo - (part3.lo + steps * k::kStepParts[3]))};
 }
 
+// An integer below 2^52 as a double, exactly: 2^52 + value has it as its low bits. (No
+// integer conversion, which 32-bit x86 would do on the x87.)
+inline double ExactDouble(std::uint64_t value) {
+    return FromBits(0x4330000000000000u | value) - 0x1p52;
+}
+
 struct Wide {
     std::uint64_t high;
     std::uint64_t low;
@@ -124,14 +130,13 @@ inline Reduced ReduceInIntegers(std::uint64_t mantissa, int exponent) {
     top += std::uint64_t{1} << 53;  // half a step: round to the nearest step
     const auto step = static_cast<unsigned>(top >> 54);
     // The signed fraction f of a step, in [-1/2, 1/2): the 54 bits left in top, less one half,
-    // then the 64 bits of fractionLow. Taken as three exactly representable pieces.
+    // then the 64 bits of fractionLow. Taken as three pieces below 2^52, each exact in a double.
     const std::uint64_t halfUp = top & ((std::uint64_t{1} << 54) - 1);
-    const auto whole = static_cast<std::int64_t>(halfUp >> 1) - (std::int64_t{1} << 52);
-    const auto middleBits = static_cast<std::int64_t>(((halfUp & 1u) << 30) | (fractionLow >> 34));
-    const auto lowBits = static_cast<std::int64_t>(fractionLow & ((std::uint64_t{1} << 34) - 1));
-    const Pair tail = FastTwoSum(static_cast<double>(middleBits) * 0x1p-84,
-                                 static_cast<double>(lowBits) * 0x1p-118);
-    Pair fraction = TwoSum(static_cast<double>(whole) * 0x1p-53, tail.hi);
+    const double whole = ExactDouble(halfUp >> 2) - 0x1p51;
+    const double middleBits = ExactDouble(((halfUp & 3u) << 30) | (fractionLow >> 34));
+    const double lowBits = ExactDouble(fractionLow & ((std::uint64_t{1} << 34) - 1));
+    const Pair tail = FastTwoSum(middleBits * 0x1p-84, lowBits * 0x1p-118);
+    Pair fraction = TwoSum(whole * 0x1p-52, tail.hi);
     fraction.lo += tail.lo;
 
     // r = f * pi/512
