@@ -63,7 +63,7 @@ service-time: setup
 	  scripts/wine64-run build/win64/bin/stream_service_time.exe --seconds 60; status=$$?; \
 	  kill $$load 2>/dev/null; wait; exit $$status
 
-# Ten minutes of real-time streaming, every frame compared with an independent generator.
+# Ten minutes of real-time streaming, every frame compared with the comparison tone.
 soak: setup
 	@scripts/soak.sh 10
 

@@ -5,7 +5,8 @@
 // Error-free transformations of doubles: each returns a pair whose exact sum is the exact
 // result. They hold only when every operation rounds to double on its own (no wider
 // evaluation, no fused multiply-add), which the build guarantees and this header checks.
-#if !defined(FLT_EVAL_METHOD) || FLT_EVAL_METHOD != 0
+#if (defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD > 0) || \
+    (defined(__i386__) && defined(__GNUC__) && !defined(__SSE2_MATH__))
 #error "double arithmetic must be evaluated in double precision (SSE2, not x87)"
 #endif
 #if defined(__FAST_MATH__)

@@ -36,8 +36,8 @@ constexpr unsigned kStepsPerTurn = 1024;
 constexpr unsigned kQuarterTurn = kStepsPerTurn / 4;
 
 // Error bounds of the quick path: relative to the result (about 2^-67.4 in the worst case by
-// analysis, 2^-69 the worst seen), and absolute, for each reduction: the floating one within
-// 2^-137 |x| by analysis, the integer one within 2^-118 of a step.
+// analysis, 2^-70 the worst seen), and absolute, for each reduction: the floating one within
+// 2^-139 |x| by analysis, the integer one within 2^-118 of a step.
 constexpr double kRelativeError = 0x1.0p-66;
 constexpr double kFloatingReductionError = 0x1.0p-128;  // times |x|
 constexpr double kIntegerReductionError = 0x1.0p-122;
@@ -60,10 +60,10 @@ struct Reduced {
 };
 
 // For 2^-9 <= x < 2^30: j = x * 512/pi rounded (below 2^38), and r = x - j (p1 + p2 + p3 + p4).
-// p1 and p2 have 13 significant bits ending at 2^-20 and 2^-38, so j p1 and j p2 are exact; x
-// and j p1 lie within a factor of two, so x - j p1 is exact; and x - j p1 - j p2 is a multiple
-// of min(ulp(x), 2^-38) below 2^53 such units, so that is exact too. The rest is carried in
-// double-doubles.
+// p1 and p2 have 13 significant bits ending at 2^-20 and 2^-38, so j p1 and j p2 are exact.
+// x - j p1 and then x - j p1 - j p2 are multiples of min(ulp(x), 2^-38) smaller than 2^53 of
+// those units (about |r| + 2^-16 x, then |r| + 2^-34 x), so both subtractions are exact too.
+// The rest is carried in double-doubles: what is lost is below 2^-139 x, plus 2^-105 |r|.
 inline Reduced ReduceInDoubles(double x) {
     static_assert(k::kStepParts[0] * 0x1p20 == static_cast<double>(static_cast<std::int64_t>(
                                                    k::kStepParts[0] * 0x1p20)) &&
@@ -80,6 +80,12 @@ inline Reduced ReduceInDoubles(double x) {
     const Pair part3 = TwoProduct(steps, Split(steps), k::kStepParts[2], kPart3Halves);
     const Pair less3 = TwoSum(less2, -part3.hi);
     return {step, TwoSum(less3.hi, less3.lo - (part3.lo + steps * k::kStepParts[3]))};
+}
+
+// An integer below 2^52 as a double, exactly: 2^52 + value has it as its low bits. (No
+// integer conversion, which 32-bit x86 would do on the x87.)
+inline double ExactDouble(std::uint64_t value) {
+    return FromBits(0x4330000000000000u | value) - 0x1p52;
 }
 
 struct Wide {
@@ -124,14 +130,13 @@ inline Reduced ReduceInIntegers(std::uint64_t mantissa, int exponent) {
     top += std::uint64_t{1} << 53;  // half a step: round to the nearest step
     const auto step = static_cast<unsigned>(top >> 54);
     // The signed fraction f of a step, in [-1/2, 1/2): the 54 bits left in top, less one half,
-    // then the 64 bits of fractionLow. Taken as three exactly representable pieces.
+    // then the 64 bits of fractionLow. Taken as three pieces below 2^52, each exact in a double.
     const std::uint64_t halfUp = top & ((std::uint64_t{1} << 54) - 1);
-    const auto whole = static_cast<std::int64_t>(halfUp >> 1) - (std::int64_t{1} << 52);
-    const auto middleBits = static_cast<std::int64_t>(((halfUp & 1u) << 30) | (fractionLow >> 34));
-    const auto lowBits = static_cast<std::int64_t>(fractionLow & ((std::uint64_t{1} << 34) - 1));
-    const Pair tail = FastTwoSum(static_cast<double>(middleBits) * 0x1p-84,
-                                 static_cast<double>(lowBits) * 0x1p-118);
-    Pair fraction = TwoSum(static_cast<double>(whole) * 0x1p-53, tail.hi);
+    const double whole = ExactDouble(halfUp >> 2) - 0x1p51;
+    const double middleBits = ExactDouble(((halfUp & 3u) << 30) | (fractionLow >> 34));
+    const double lowBits = ExactDouble(fractionLow & ((std::uint64_t{1} << 34) - 1));
+    const Pair tail = FastTwoSum(middleBits * 0x1p-84, lowBits * 0x1p-118);
+    Pair fraction = TwoSum(whole * 0x1p-52, tail.hi);
     fraction.lo += tail.lo;
 
     // r = f * pi/512
@@ -141,8 +146,11 @@ inline Reduced ReduceInIntegers(std::uint64_t mantissa, int exponent) {
     return {step % kStepsPerTurn, FastTwoSum(product.hi, error)};
 }
 
-// sin(j pi/512 + r) as an unevaluated sum hi + lo, within kRelativeError * |hi| of the sine
-// of j pi/512 + r.
+// sin(j pi/512 + r) as an unevaluated sum hi + lo. With |r| <= pi/1024, |cos r - 1| < 2^-17.7
+// and |sin r - r| < 2^-19.3 |r|, and |S|, |r| <= 2 |sin(j pi/512 + r)|. The errors, relative to
+// the sine: below 2^-69.7 from cos r - 1 (its rounding and that of z), 2^-70.7 from its product
+// with S, 2^-70.7 from sin r - r and its product, 2^-70.7 for each of the two sums of the tail,
+// 2^-104 from the table and the rest: about 2^-67.4 in all, within kRelativeError.
 inline Pair SineOfStepPlus(const Reduced& reduced) {
     const double* sinStep = k::kSinStep[reduced.step];
     const double* cosStep = k::kSinStep[(reduced.step + kQuarterTurn) % kStepsPerTurn];
