@@ -14,7 +14,7 @@ packages=(cmake ninja-build g++ g++-multilib g++-mingw-w64-i686-posix g++-mingw-
 # What those packages provide, checked by name where there are no Debian packages.
 commands=(cmake ninja g++ clang clang++ i686-w64-mingw32-gcc-posix i686-w64-mingw32-g++-posix
           i686-w64-mingw32-windres x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix
-          x86_64-w64-mingw32-windres qemu-i386-static sox gnuplot "$WINE64_LOADER" "$WINESERVER64")
+          x86_64-w64-mingw32-windres qemu-i386-static sox gnuplot flock "$WINE64_LOADER" "$WINESERVER64")
 want_win32=no
 for arg in "$@"; do
   case "$arg" in
