@@ -10,17 +10,7 @@ planted=$(realpath "$3")
 importer=$(realpath "$4")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-check() {  # NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAILED %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 # A folder holding the plant; the plant marks its load with a file "<its path>.loaded".
 planted_folder() {  # NAME
@@ -50,5 +40,4 @@ output=$(cd "$work/current" && "$runner" "$player" 2>/dev/null)
 check "plant in the current folder: output unchanged" "$expected" "$output"
 check "plant in the current folder: not loaded" 0 "$(loads current)"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

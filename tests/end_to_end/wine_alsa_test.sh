@@ -7,17 +7,7 @@ bin=$2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-check() {  # NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAILED %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 # Each ALSA set-up: a default device and the whole output the player must print for it. Wine
 # refuses every event-driven exclusive stream at Initialize with AUDCLNT_E_DEVICE_IN_USE.
@@ -38,5 +28,4 @@ alsa_case no-default-device 'pcm.!default { type hw card 31 }' \
 alsa_case mu-law-only-device 'pcm.!default { type mulaw slave { pcm "null" format S16_LE } }' \
   'PlayExclusiveStream() returned 80004005'
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -10,6 +10,7 @@
 #include "hresult_check.h"
 #include "platform_call_recorder.h"
 #include "tone/tone_generator.h"
+#include "virtual_endpoint/pass_through_malloc_spy.h"
 #include "virtual_endpoint/virtual_endpoint.h"
 
 // The value of "key=value" in a call's arguments.
@@ -91,20 +92,13 @@ class InstalledEndpoint {
 };
 
 // Counts the task allocator's 40-byte blocks and can make the next one fail.
-class FormatAllocationSpy : public IMallocSpy {
+class FormatAllocationSpy : public virtual_endpoint::PassThroughMallocSpy {
   public:
     bool failNext = false;
     int allocated = 0;
     int freed = 0;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IMallocSpy)) {
-            *object = static_cast<IMallocSpy*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
+    // Lives on the test's stack: counting changes nothing.
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override {
@@ -131,19 +125,6 @@ class FormatAllocationSpy : public IMallocSpy {
         }
         return request;
     }
-    void STDMETHODCALLTYPE PostFree(BOOL) override {}
-    SIZE_T STDMETHODCALLTYPE PreRealloc(void* request, SIZE_T size, void** newRequest,
-                                        BOOL) override {
-        *newRequest = request;
-        return size;
-    }
-    void* STDMETHODCALLTYPE PostRealloc(void* actual, BOOL) override { return actual; }
-    void* STDMETHODCALLTYPE PreGetSize(void* request, BOOL) override { return request; }
-    SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T size, BOOL) override { return size; }
-    void* STDMETHODCALLTYPE PreDidAlloc(void* request, BOOL) override { return request; }
-    int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int actual) override { return actual; }
-    void STDMETHODCALLTYPE PreHeapMinimize() override {}
-    void STDMETHODCALLTYPE PostHeapMinimize() override {}
 
   private:
     bool pendingFormat_ = false;

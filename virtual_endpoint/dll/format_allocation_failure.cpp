@@ -6,17 +6,6 @@ FormatAllocationFailure::FormatAllocationFailure(const virtual_endpoint::Virtual
                                                  DWORD playerThread)
     : endpoint_(endpoint), playerThread_(playerThread) {}
 
-HRESULT FormatAllocationFailure::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (iid == __uuidof(IUnknown) || iid == __uuidof(IMallocSpy)) {
-        *object = static_cast<IMallocSpy*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
 ULONG FormatAllocationFailure::AddRef() { return ++references_; }
 
 ULONG FormatAllocationFailure::Release() {
