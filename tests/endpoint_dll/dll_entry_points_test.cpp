@@ -7,14 +7,6 @@
 
 namespace {
 
-// The player's thread has its component runtime, as the product's main provides.
-class ComEnvironment : public testing::Environment {
-  public:
-    void SetUp() override { static_cast<void>(CoInitialize(nullptr)); }
-};
-const testing::Environment* const kComEnvironment =
-    testing::AddGlobalTestEnvironment(new ComEnvironment);
-
 using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE*)();
 
