@@ -33,11 +33,10 @@ constexpr double kStepParts[4] = {0x1.9220000000000p-8, -0x1.2af0000000000p-26,
                                   0x1.0b4611a626331p-42, 0x1.1701b839a2520p-96};
 constexpr double kStepsPerRadian = 0x1.45f306dc9c883p+7;
 
-// Taylor coefficients: kInverseFactorial[k] = 1/k!, k = 0..11.
-constexpr double kInverseFactorial[12] = {
-    0x1.0000000000000p+0,  0x1.0000000000000p+0,  0x1.0000000000000p-1,  0x1.5555555555555p-3,
-    0x1.5555555555555p-5,  0x1.1111111111111p-7,  0x1.6c16c16c16c17p-10, 0x1.a01a01a01a01ap-13,
-    0x1.a01a01a01a01ap-16, 0x1.71de3a556c734p-19, 0x1.27e4fb7789f5cp-22, 0x1.ae64567f544e4p-26,
+// Taylor coefficients: kInverseFactorial[k] = 1/k!, k = 0..7.
+constexpr double kInverseFactorial[8] = {
+    0x1.0000000000000p+0, 0x1.0000000000000p+0, 0x1.0000000000000p-1,  0x1.5555555555555p-3,
+    0x1.5555555555555p-5, 0x1.1111111111111p-7, 0x1.6c16c16c16c17p-10, 0x1.a01a01a01a01ap-13,
 };
 
 // sin(j pi/512) = kSinStep[j][0] + kSinStep[j][1], j = 0..1023.

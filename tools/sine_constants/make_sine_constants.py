@@ -8,7 +8,8 @@ form the C++ code reads:
   - sin(j*pi/512), j = 0..1023, as double-doubles (the cosine is the entry 256 steps on);
   - the Taylor coefficients 1/3!, 1/5!, ... as doubles;
   - pi/2 in 32-bit words, for the multiword path.
-Run from anywhere: tools/sine_constants/make_sine_constants.py > src/tone/sine_constants.h
+Run from anywhere: tools/sine_constants/make_sine_constants.py > src/tone/sine_constants.h,
+then clang-format -i src/tone/sine_constants.h.
 """
 import math
 import struct
@@ -98,9 +99,9 @@ def main():
               ", ".join(hex_double(p) for p in split_step(step)) + "};\n")
     out.write(f"constexpr double kStepsPerRadian = {hex_double(to_double(512 / pi))};\n\n")
 
-    out.write("// Taylor coefficients: kInverseFactorial[k] = 1/k!, k = 0..11.\n")
-    out.write("constexpr double kInverseFactorial[12] = {\n")
-    for k in range(12):
+    out.write("// Taylor coefficients: kInverseFactorial[k] = 1/k!, k = 0..7.\n")
+    out.write("constexpr double kInverseFactorial[8] = {\n")
+    for k in range(8):
         out.write(f"    {hex_double(to_double(mpmath.mpf(1) / math.factorial(k)))},\n")
     out.write("};\n\n")
 
