@@ -8,9 +8,14 @@ EXCLUSIVE_TONE_CACHE=${EXCLUSIVE_TONE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/exc
 EXCLUSIVE_TONE_REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 EXCLUSIVE_TONE_WINEPREFIX=${EXCLUSIVE_TONE_WINEPREFIX:-$EXCLUSIVE_TONE_CACHE/wine}
 EXCLUSIVE_TONE_WINEPREFIX32=${EXCLUSIVE_TONE_WINEPREFIX32:-$EXCLUSIVE_TONE_CACHE/wine32}
+# Where the endpoint DLL is registered as the device enumerator (scripts/endpoint-play): never
+# in the prefixes above, which keep Wine's own audio.
+EXCLUSIVE_TONE_ENDPOINT_WINEPREFIX=$EXCLUSIVE_TONE_WINEPREFIX-endpoint
+EXCLUSIVE_TONE_ENDPOINT_WINEPREFIX32=$EXCLUSIVE_TONE_WINEPREFIX32-endpoint
 export WINEPREFIX=$EXCLUSIVE_TONE_WINEPREFIX
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES='winepulse.drv=d;winecoreaudio.drv=d;winealsa.drv=b;mscoree=d;mshtml=d'
+# Menu entries are of no use here, and under an emulator their builder costs a minute a session.
+export WINEDLLOVERRIDES='winepulse.drv=d;winecoreaudio.drv=d;winealsa.drv=b;mscoree=d;mshtml=d;winemenubuilder.exe=d'
 unset WINEARCH WINELOADER WINESERVER
 # Unless the caller chose a device, Wine's default ALSA device is a sink that accepts any PCM.
 export ALSA_CONFIG_PATH=${ALSA_CONFIG_PATH:-/usr/share/alsa/alsa.conf:$EXCLUSIVE_TONE_REPO/scripts/alsa/null-default.conf}

@@ -10,8 +10,16 @@ runner=$3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
+source "$here/checks.sh"
+source "$repo/scripts/wine-env.sh"
+
+# Each new Wine session boots its services first: a few seconds natively, minutes under an
+# emulator. So one session of the endpoint's prefix serves every row, the tone checks included,
+# and ends with the test. A server left from an earlier run would keep its own time-out: wait
+# until it has gone.
+if [ "$arch" = 32 ]; then prefix=$EXCLUSIVE_TONE_ENDPOINT_WINEPREFIX32; else prefix=$EXCLUSIVE_TONE_ENDPOINT_WINEPREFIX; fi
+WINEPREFIX=$prefix "$WINESERVER64" -w
+trap 'WINEPREFIX=$prefix "$WINESERVER64" -k 2>/dev/null; rm -rf "$work"' EXIT
 
 tested=' '
 while IFS=$'\t' read -r name profile options expected tone_seconds references; do
@@ -19,7 +27,7 @@ while IFS=$'\t' read -r name profile options expected tone_seconds references; d
   tested+="$profile "
   start=$(date +%s%N)
   # shellcheck disable=SC2086  # options are words
-  output=$("$repo/scripts/endpoint-play" --profile "$profile" --arch "$arch" $options \
+  output=$("$repo/scripts/endpoint-play" --profile "$profile" --arch "$arch" $options --keep-session \
            --wav "$work/run.wav" --log "$work/run.log" "$bin/exclusive-tone.exe" 2>"$work/errors")
   status=$?
   tenths=$((($(date +%s%N) - start) / 100000000))
@@ -32,7 +40,8 @@ while IFS=$'\t' read -r name profile options expected tone_seconds references; d
   fi
   if [ "$tone_seconds" != - ]; then
     check "$name: tone in WAV file" 0 \
-          "$(cd "$work" && "$runner" "$bin/wav_tone_check.exe" run.wav "$tone_seconds" >/dev/null; echo $?)"
+          "$(cd "$work" && EXCLUSIVE_TONE_WINEPREFIX=$prefix EXCLUSIVE_TONE_WINEPREFIX32=$prefix \
+               "$runner" "$bin/wav_tone_check.exe" run.wav "$tone_seconds" >/dev/null; echo $?)"
   fi
   if [ "$profile" = studio-monitor ]; then
     # The DLL names the profiles it knows: each must have a row.
