@@ -76,35 +76,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# The Wine prefixes, made once: a 64-bit one, and with --win32 a 32-bit one for 32-bit Wine,
-# served by the 64-bit wineserver. A prefix is ready once Wine has made it and the driver is
-# set; one of ours that is not (interrupted, or Wine failed) is removed and made again.
-prepare_prefix() {  # PREFIX LOADER [WINEARCH]
-  local prefix=$1 loader=$2 arch=${3:-} log
-  [ -f "$prefix/.exclusive-tone-prefix" ] && [ -f "$prefix/system.reg" ] && return
-  if [ -f "$prefix/.exclusive-tone-prefix" ] || [ -f "$prefix/.exclusive-tone-preparing" ]; then
-    echo "setup.sh: the Wine prefix in $prefix is unfinished: making it again"
-    rm -rf "$prefix"
-  fi
-  echo "setup.sh: preparing the Wine prefix in $prefix"
-  mkdir -p "$prefix"
-  touch "$prefix/.exclusive-tone-preparing"
-  log=$(mktemp)
-  if ! { env WINEPREFIX="$prefix" ${arch:+WINEARCH=$arch} WINESERVER="$WINESERVER64" \
-             "$loader" wineboot --init &&
-         WINEPREFIX=$prefix WINESERVER=$WINESERVER64 \
-             "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f &&
-         WINEPREFIX=$prefix "$WINESERVER64" -w &&
-         [ -f "$prefix/system.reg" ]; } >"$log" 2>&1; then
-    cat "$log" >&2
-    rm -f "$log"
-    echo "setup.sh: Wine could not prepare the prefix in $prefix (its output is above)" >&2
-    exit 1
-  fi
-  rm -f "$log"
-  mv "$prefix/.exclusive-tone-preparing" "$prefix/.exclusive-tone-prefix"
-}
-prepare_prefix "$EXCLUSIVE_TONE_WINEPREFIX" "$WINE64_LOADER"
+# The Wine prefixes, made once: a 64-bit one, and with --win32 a 32-bit one for 32-bit Wine.
+prepare_wine_prefix "$EXCLUSIVE_TONE_WINEPREFIX" "$WINE64_LOADER" win64 || exit 1
 if [ "$want_win32" = yes ]; then
-  prepare_prefix "$EXCLUSIVE_TONE_WINEPREFIX32" "$WINE32_LOADER" win32
+  prepare_wine_prefix "$EXCLUSIVE_TONE_WINEPREFIX32" "$WINE32_LOADER" win32 || exit 1
 fi

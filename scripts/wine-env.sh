@@ -29,3 +29,31 @@ first_program() {  # CANDIDATE... : the first that exists, or else the first nam
 WINE64_LOADER=$(first_program /usr/lib/wine/wine64 wine64 wine)
 WINE32_LOADER=$(first_program /usr/lib/wine/wine wine)
 WINESERVER64=$(first_program /usr/lib/wine/wineserver64 wineserver)
+
+# Makes a Wine prefix once: PREFIX LOADER WINEARCH, served by the 64-bit wineserver. A prefix is
+# ready once Wine has made it and the audio driver is set; one of ours that is not (interrupted,
+# or Wine failed) is removed and made again. On failure prints Wine's output and returns 1.
+prepare_wine_prefix() {
+  local prefix=$1 loader=$2 arch=$3 me=${0##*/} log
+  [ -f "$prefix/.exclusive-tone-prefix" ] && [ -f "$prefix/system.reg" ] && return
+  if [ -f "$prefix/.exclusive-tone-prefix" ] || [ -f "$prefix/.exclusive-tone-preparing" ]; then
+    echo "$me: the Wine prefix in $prefix is unfinished: making it again" >&2
+    rm -rf "$prefix"
+  fi
+  echo "$me: preparing the Wine prefix in $prefix" >&2
+  mkdir -p "$prefix"
+  touch "$prefix/.exclusive-tone-preparing"
+  log=$(mktemp)
+  if ! { WINEPREFIX=$prefix WINEARCH=$arch WINESERVER=$WINESERVER64 "$loader" wineboot --init &&
+         WINEPREFIX=$prefix WINESERVER=$WINESERVER64 \
+             "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f &&
+         WINEPREFIX=$prefix "$WINESERVER64" -w &&
+         [ -f "$prefix/system.reg" ]; } >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "$me: Wine could not prepare the prefix in $prefix (its output is above)" >&2
+    return 1
+  fi
+  rm -f "$log"
+  mv "$prefix/.exclusive-tone-preparing" "$prefix/.exclusive-tone-prefix"
+}
