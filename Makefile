@@ -46,7 +46,7 @@ test: setup build-win32
 test-win32:
 	@$(SETUP) --win32
 	@$(QUIETLY) cmake --preset win32 && cmake --build --preset win32
-	ctest --preset win32 --timeout 3600
+	ctest --preset win32 --timeout 7200
 
 # Sine beside the C library's sin, FillBuffer beside its floor; fails when a target is still
 # missed after three rounds.
