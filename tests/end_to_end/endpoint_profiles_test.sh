@@ -16,10 +16,11 @@ source "$repo/scripts/wine-env.sh"
 # Each new Wine session boots its services first: a few seconds natively, minutes under an
 # emulator. So one session of the endpoint's prefix serves every row, the tone checks included,
 # and ends with the test. A server left from an earlier run would keep its own time-out: wait
-# until it has gone.
+# until it has gone, or end it if it stays (a test killed before it could end its session).
 if [ "$arch" = 32 ]; then prefix=$EXCLUSIVE_TONE_ENDPOINT_WINEPREFIX32; else prefix=$EXCLUSIVE_TONE_ENDPOINT_WINEPREFIX; fi
-WINEPREFIX=$prefix "$WINESERVER64" -w
-trap 'WINEPREFIX=$prefix "$WINESERVER64" -k 2>/dev/null; rm -rf "$work"' EXIT
+export WINEPREFIX=$prefix
+timeout 60 "$WINESERVER64" -w || "$WINESERVER64" -k
+trap '"$WINESERVER64" -k 2>/dev/null; rm -rf "$work"' EXIT
 
 tested=' '
 while IFS=$'\t' read -r name profile options expected tone_seconds references; do
