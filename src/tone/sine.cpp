@@ -12,9 +12,9 @@
 #include "tone/sine.h"
 
 #include <cstdint>
-#include <cstring>
 
 #include "tone/double_double.h"
+#include "tone/sine_argument.h"
 #include "tone/sine_constants.h"
 #include "tone/sine_paths.h"
 
@@ -26,10 +26,11 @@ using double_double::Pair;
 using double_double::Split;
 using double_double::TwoProduct;
 using double_double::TwoSum;
+using sine_argument::BitsOf;
+using sine_argument::FromBits;
+using sine_argument::kSignBit;
+using sine_argument::TwoOverPiBits;
 
-constexpr std::uint64_t kSignBit = 0x8000000000000000u;
-constexpr std::uint64_t kInfinityBits = 0x7ff0000000000000u;
-constexpr std::uint64_t kBelowRoundsToItself = 0x3e50000000000000u;     // 2^-26
 constexpr std::uint64_t kBelowNeedsNoReduction = 0x3f60000000000000u;   // 2^-9
 constexpr std::uint64_t kBelowFloatingReduction = 0x41d0000000000000u;  // 2^30
 constexpr unsigned kStepsPerTurn = 1024;
@@ -41,18 +42,6 @@ constexpr unsigned kQuarterTurn = kStepsPerTurn / 4;
 constexpr double kRelativeError = 0x1.0p-66;
 constexpr double kFloatingReductionError = 0x1.0p-128;  // times |x|
 constexpr double kIntegerReductionError = 0x1.0p-122;
-
-std::uint64_t BitsOf(double value) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-double FromBits(std::uint64_t bits) {
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
 
 struct Reduced {
     unsigned step;  // j, modulo 1024
@@ -106,14 +95,6 @@ inline Wide MultiplyWide(std::uint64_t a, std::uint64_t b) {
     const std::uint64_t middle = (lowLow >> 32) + (lowHigh & 0xffffffffu) + (highLow & 0xffffffffu);
     return {aHigh * bHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32),
             (middle << 32) | (lowLow & 0xffffffffu)};
-}
-
-// 64 bits of 2/pi, the first of them at `position` counted from the top of the integer word.
-inline std::uint64_t TwoOverPiBits(unsigned position) {
-    const unsigned word = position / 64;
-    const unsigned shift = position % 64;
-    // Two shifts for the second word, so that a shift of 0 takes nothing from it.
-    return (k::kTwoOverPi[word] << shift) | ((k::kTwoOverPi[word + 1] >> 1) >> (63 - shift));
 }
 
 // Kept out of line: its registers would otherwise be saved on every call, for every argument.
@@ -182,26 +163,18 @@ inline Pair SineOfStepPlus(const Reduced& reduced) {
 }
 
 inline bool QuickSine(double radians, double& result) {
+    if (sine_argument::TrivialSine(radians, result)) {
+        return true;
+    }
     const std::uint64_t bits = BitsOf(radians);
     const std::uint64_t magnitudeBits = bits & ~kSignBit;
-    if (magnitudeBits >= kInfinityBits) {
-        result = radians - radians;  // NaN for NaN and for either infinity
-        return true;
-    }
-    if (magnitudeBits < kBelowRoundsToItself) {
-        // |sin x - x| < |x|^3/6, less than half the gap below |x|: x itself is the nearest.
-        result = radians;
-        return true;
-    }
     const double magnitude = FromBits(magnitudeBits);
     Reduced reduced{0, {magnitude, 0.0}};
     double reductionError = 0.0;
     if (magnitudeBits >= kBelowFloatingReduction) {
         reductionError = kIntegerReductionError;
-        const int exponent = static_cast<int>(magnitudeBits >> 52) - 1023;
-        const std::uint64_t mantissa =
-            (magnitudeBits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
-        reduced = ReduceInIntegers(mantissa, exponent);
+        reduced = ReduceInIntegers(sine_argument::MantissaOf(magnitudeBits),
+                                   sine_argument::ExponentOf(magnitudeBits));
     } else if (magnitudeBits >= kBelowNeedsNoReduction) {
         reductionError = magnitude * kFloatingReductionError;
         reduced = ReduceInDoubles(magnitude);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "tone/sine_argument.h"
 #include "tone/sine_constants.h"
 #include "tone/sine_paths.h"
 
@@ -90,11 +91,8 @@ void Divide(Fixed<Words>& a, std::uint32_t divisor) {
 // (zero, like every bit before it).
 std::uint32_t TwoOverPiBits(int position) {
     if (position < 0) return 0;
-    const unsigned word = static_cast<unsigned>(position) / 64;
-    const unsigned shift = static_cast<unsigned>(position) % 64;
-    const std::uint64_t bits =
-        (k::kTwoOverPi[word] << shift) | ((k::kTwoOverPi[word + 1] >> 1) >> (63 - shift));
-    return static_cast<std::uint32_t>(bits >> 32);
+    return static_cast<std::uint32_t>(
+        sine_argument::TwoOverPiBits(static_cast<unsigned>(position)) >> 32);
 }
 
 template <int Words>
@@ -217,9 +215,7 @@ double RoundToDouble(const Fixed<Words>& a) {
     }
     const std::uint64_t bits = (static_cast<std::uint64_t>(exponent + 1023) << 52) |
                                (mantissa & ((std::uint64_t{1} << 52) - 1));
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
+    return sine_argument::FromBits(bits);
 }
 
 // The correctly rounded sin |x| (its sign in `negative`) when Words suffice to settle the
@@ -246,24 +242,19 @@ bool TrySineOfMagnitude(std::uint64_t mantissa, int exponent, double& magnitude,
 }  // namespace
 
 double ExactSine(double radians) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &radians, sizeof bits);
-    const std::uint64_t magnitudeBits = bits & 0x7fffffffffffffffu;
-    if (magnitudeBits >= 0x7ff0000000000000u) {
-        return radians - radians;  // NaN for NaN and for either infinity
+    double result;
+    if (sine_argument::TrivialSine(radians, result)) {
+        return result;
     }
-    if (magnitudeBits < 0x3e50000000000000u) {
-        // Below 2^-26, |sin x - x| < |x|^3/6 is less than half the gap below |x|.
-        return radians;
-    }
-    const int exponent = static_cast<int>(magnitudeBits >> 52) - 1023;
-    const std::uint64_t mantissa =
-        (magnitudeBits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    const std::uint64_t bits = sine_argument::BitsOf(radians);
+    const std::uint64_t magnitudeBits = bits & ~sine_argument::kSignBit;
+    const int exponent = sine_argument::ExponentOf(magnitudeBits);
+    const std::uint64_t mantissa = sine_argument::MantissaOf(magnitudeBits);
     double magnitude = 0.0;
     bool negative = false;
     if (!TrySineOfMagnitude<9>(mantissa, exponent, magnitude, negative)) {
         TrySineOfMagnitude<16>(mantissa, exponent, magnitude, negative);
     }
-    const bool negativeArgument = (bits >> 63) != 0;
+    const bool negativeArgument = (bits & sine_argument::kSignBit) != 0;
     return negative != negativeArgument ? -magnitude : magnitude;
 }
