@@ -11,11 +11,8 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
 # The analyser is native host code: built in the host preset, quietly unless it fails.
-quiet() {
-  local log
-  log=$("$@" 2>&1) || { echo "$log" >&2; return 1; }
-}
-(cd "$root" && quiet cmake --preset host && quiet cmake --build --preset host --target capture-analysis)
+(cd "$root" && scripts/quietly cmake --preset host &&
+  scripts/quietly cmake --build --preset host --target capture-analysis)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
