@@ -1,15 +1,16 @@
 #include "platform/multimedia_scheduler.h"
 
+#include "platform/function_cast.h"
+
 namespace {
 
 constexpr wchar_t kLibraryName[] = L"\\avrt.dll";
 constexpr UINT kLibraryNameLength = sizeof kLibraryName / sizeof kLibraryName[0];  // with null
 
-// A function's address as the type it is declared with. The detour through the generic
-// function pointer type keeps the compilers from warning about mismatched signatures.
+// A function's address as the type it is declared with.
 template <typename Function>
 Function Resolve(HMODULE library, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+    return FunctionCast<Function>(GetProcAddress(library, name));
 }
 
 }  // namespace

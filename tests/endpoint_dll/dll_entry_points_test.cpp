@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/audio_endpoint.h"
+#include "platform/function_cast.h"
 
 namespace {
 
@@ -19,10 +20,10 @@ struct EndpointDll {
         name = name.substr(0, name.find_last_of(L"\\/") + 1) + L"exclusive-tone-endpoint.dll";
         module = LoadLibraryW(name.c_str());
         if (module == nullptr) return;
-        getClassObject = reinterpret_cast<GetClassObjectFunction>(
-            reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
-        canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(
-            reinterpret_cast<void (*)()>(GetProcAddress(module, "DllCanUnloadNow")));
+        getClassObject =
+            FunctionCast<GetClassObjectFunction>(GetProcAddress(module, "DllGetClassObject"));
+        canUnloadNow =
+            FunctionCast<CanUnloadNowFunction>(GetProcAddress(module, "DllCanUnloadNow"));
     }
     HMODULE module = nullptr;
     GetClassObjectFunction getClassObject = nullptr;

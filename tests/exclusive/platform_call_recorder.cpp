@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/function_cast.h"
+
 namespace {
 
 using virtual_endpoint::VirtualEndpoint;
@@ -29,12 +31,6 @@ decltype(&GetProcAddress) originalGetProcAddress;
 decltype(&FreeLibrary) originalFreeLibrary;
 decltype(&AvSetMmThreadCharacteristicsW) originalAvSet;
 decltype(&AvRevertMmThreadCharacteristics) originalAvRevert;
-
-// Between two function pointer types, through the generic one so no signature check warns.
-template <typename To, typename From>
-To FunctionCast(From function) {
-    return reinterpret_cast<To>(reinterpret_cast<void (*)()>(function));
-}
 
 VirtualEndpoint* Watching() {
     return GetCurrentThreadId() == recording.thread ? recording.endpoint : nullptr;

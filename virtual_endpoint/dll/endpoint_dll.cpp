@@ -9,6 +9,7 @@
 #include <string>
 
 #include "endpoint_session.h"
+#include "platform/function_cast.h"
 
 namespace {
 
@@ -27,9 +28,9 @@ HRESULT SystemClassObject(REFCLSID clsid, REFIID iid, void** object) {
     path += L"\\mmdevapi.dll";
     const HMODULE module = LoadLibraryW(path.c_str());
     if (module == nullptr) return HRESULT_FROM_WIN32(GetLastError());
-    // Through a plain function pointer type: FARPROC's own signature is not the export's.
-    const auto function = reinterpret_cast<DllGetClassObjectFunction>(
-        reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
+    // FARPROC's own signature is not the export's.
+    const auto function =
+        FunctionCast<DllGetClassObjectFunction>(GetProcAddress(module, "DllGetClassObject"));
     if (function == nullptr) return HRESULT_FROM_WIN32(GetLastError());
     return function(clsid, iid, object);
 }
