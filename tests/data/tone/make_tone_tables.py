@@ -2,6 +2,7 @@
 """Writes the tone's reference tables beside this script: sines of chosen doubles, correctly
 rounded, and digests of the generator's bytes. Deterministic; run it from anywhere with Debian's
 python3-mpmath and python3-gmpy2:  /usr/bin/python3 tests/data/tone/make_tone_tables.py
+(with the argument tone_start, only tone_start.txt: the sines of the tone's first frames).
 
 Every sine is taken at 300 bits with mpmath and rounded to the nearest double (ties to even) by
 this script, and must agree with MPFR's correctly rounded double sine (through gmpy2).
@@ -14,6 +15,7 @@ import math
 import os
 import random
 import struct
+import sys
 
 import gmpy2
 import mpmath
@@ -32,6 +34,8 @@ MIDPOINTS_KEPT = 400
 RANDOM_SCREENED = 1_000_000
 RANDOM_KEPT = 64
 DIGEST_FRAMES = 32768  # a few seconds per leg under qemu
+START_RATE = 48000
+START_FRAMES = 52800  # 1.1 s: the stream of a one-second test run with its pre-roll
 
 
 def bits(x):
@@ -297,7 +301,21 @@ def digest_table():
         'it from the generator itself when TONE_DIGESTS_WRITE names a file.'], lines)
 
 
+def tone_start_table():
+    lines = [f'{bits(reference_sine(tone_phase(frame, START_RATE))):016x}'
+             for frame in range(START_FRAMES)]
+    write('tone_start.txt', [
+        f'The sines of the tone\'s first {START_FRAMES} frames at {START_RATE} Hz, one bit pattern a',
+        'line from frame 0 on: the sine of double(n) * 1000.0 * 3.141592653589793 / 48000.0,',
+        'each operation rounded to double from left to right. What the player delivers is',
+        'checked against these from the first frame on.'], lines)
+
+
 def main():
+    if sys.argv[1:] == ['tone_start']:
+        tone_start_table()
+        return
+    tone_start_table()
     binade_table()
     tone_window_table()
     special_table()
