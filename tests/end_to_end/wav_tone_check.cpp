@@ -12,10 +12,7 @@
 #include <iterator>
 #include <vector>
 
-#include "embedded_lines.h"
-#include "reference_tone.h"
-
-extern const EmbeddedLines kToneStartTable;
+#include "tone_start.h"
 
 namespace {
 
@@ -26,19 +23,6 @@ std::uint32_t Read32(const std::uint8_t* bytes) {
 
 std::uint16_t Read16(const std::uint8_t* bytes) {
     return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-// The bytes of the tone's first frames, from the table's sines.
-std::vector<std::uint8_t> ExpectedTone(std::uint32_t frames, std::uint32_t channels,
-                                       std::uint32_t bits) {
-    std::vector<std::uint8_t> bytes;
-    for (std::uint32_t frame = 0; frame < frames; ++frame) {
-        const std::uint64_t pattern = std::strtoull(kToneStartTable.lines[frame], nullptr, 16);
-        double sine;
-        std::memcpy(&sine, &pattern, sizeof sine);
-        reference_tone::AppendFrame(reference_tone::Code(sine, bits), bits, channels, bytes);
-    }
-    return bytes;
 }
 
 }  // namespace
@@ -89,12 +73,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: only %u frames\n", argv[1], frames);
         return 1;
     }
-    if (rate != 48000 || frames > kToneStartTable.count) {
-        std::fprintf(stderr, "%s: %u frames at %u Hz; the reference holds %zu frames at 48000 Hz\n",
-                     argv[1], frames, rate, kToneStartTable.count);
+    if (rate != tone_start::kRate || frames > tone_start::FrameCount()) {
+        std::fprintf(stderr, "%s: %u frames at %u Hz; the reference holds %u frames at %u Hz\n",
+                     argv[1], frames, rate, tone_start::FrameCount(), tone_start::kRate);
         return 1;
     }
-    const std::vector<std::uint8_t> expected = ExpectedTone(frames, channels, bits);
+    const std::vector<std::uint8_t> expected = tone_start::Bytes(frames, channels, bits);
     const auto mismatch = std::mismatch(expected.begin(), expected.end(), data);
     if (mismatch.first != expected.end()) {
         std::fprintf(stderr, "%s: differs from the tone at frame %zu\n", argv[1],
