@@ -2,18 +2,19 @@
 # The main job (make run): the shipped executable plays on the typical-hd device profile for five
 # seconds in real time, through its real imports and COM activation under Wine; then the path
 # of the WAV file of every frame the device received, its analysis and the path of its picture.
-# The 32-bit build plays where this machine runs 32-bit code natively, else the 64-bit one.
+# The 32-bit build plays where this machine runs it under 32-bit Wine, else the 64-bit one.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 cd "$here/.."
 seconds=5
 out=build/run
 
-if reason=$(scripts/runs-32bit-code); then
+if reason=$(scripts/wine32-ready); then
   arch=32
-  scripts/setup.sh --win32
-else
+elif [ $? -eq 1 ]; then
   arch=64
+else
+  exit 1
 fi
 exe=build/win$arch/bin/exclusive-tone.exe
 echo "playing $exe on typical-hd ($seconds s)"

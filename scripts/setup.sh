@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need and prepares the Wine prefix. Idempotent: a second
 # run only checks. Usage: setup.sh [--win32] [--extras]
-#   --win32   also 32-bit Wine (i386 architecture), for the optional 32-bit Windows test leg
+#   --win32   also 32-bit Wine (i386 architecture), for the 32-bit Windows test leg
 #   --extras  also the load generator of the service-time measurement (stress-ng)
 # Without Debian's package tools it checks that the commands the build runs are there instead.
 # SKIP_SETUP=1 skips the packages (the Wine prefix is still prepared).
+# Exit status: 0 ready; 1 something the build needs is missing (apt's own error is shown);
+# 3 ready but for 32-bit Wine, which cannot be installed here: the reason, naming the package
+# and apt's first error, is the one line on standard output. Progress goes to standard error.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
@@ -16,9 +19,12 @@ commands=(cmake ninja g++ clang clang++ i686-w64-mingw32-gcc-posix i686-w64-ming
           i686-w64-mingw32-windres x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix
           x86_64-w64-mingw32-windres qemu-i386-static sox gnuplot flock "$WINE64_LOADER" "$WINESERVER64")
 want_win32=no
+# 32-bit Wine costs only a test leg when it is missing, and it can be missing on a machine that
+# runs 32-bit code: a mirror whose i386 index is out of sync cannot provide it.
+win32_packages=()
 for arg in "$@"; do
   case "$arg" in
-    --win32) want_win32=yes; packages+=(wine32:i386); commands+=("$WINE32_LOADER") ;;
+    --win32) want_win32=yes; win32_packages=(wine32:i386) ;;
     --extras) packages+=(stress-ng); commands+=(stress-ng) ;;
     *) echo "setup.sh: unknown option $arg" >&2; exit 2 ;;
   esac
@@ -47,13 +53,13 @@ check_without_packages() {
 }
 
 if [ "${SKIP_SETUP:-}" = 1 ]; then
-  packages=()
+  packages=() win32_packages=()
 elif ! command -v apt-get >/dev/null || ! command -v dpkg-query >/dev/null; then
   check_without_packages
-  packages=()
+  packages=() win32_packages=()
 fi
 
-if [ ${#packages[@]} -gt 0 ] && [ "$want_win32" = yes ] &&
+if [ ${#win32_packages[@]} -gt 0 ] &&
    ! dpkg --print-foreign-architectures | grep -qx i386; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "setup.sh: the i386 architecture is missing. Run: sudo dpkg --add-architecture i386" >&2
@@ -62,22 +68,65 @@ if [ ${#packages[@]} -gt 0 ] && [ "$want_win32" = yes ] &&
   dpkg --add-architecture i386
 fi
 
-missing=()
+first_error() { grep -m1 '^E:' "$1" || grep -m1 . "$1" || echo "no message"; }
+
+# One index that fails to download (a mirror in the middle of a sync) leaves the others usable:
+# a warning, and the install goes on with the lists there are.
+updated=no
+apt_update() {
+  [ "$updated" = yes ] && return
+  updated=yes
+  local log
+  log=$(mktemp)
+  apt-get update -qq >"$log" 2>&1 ||
+    echo "setup.sh: warning: apt-get update failed, going on with the package lists there are: $(first_error "$log")" >&2
+  rm -f "$log"
+}
+
+missing=() missing_win32=()
 for p in "${packages[@]+"${packages[@]}"}"; do installed "$p" || missing+=("$p"); done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
+for p in "${win32_packages[@]+"${win32_packages[@]}"}"; do installed "$p" || missing_win32+=("$p"); done
+unavailable=""
+if [ "$(id -u)" -ne 0 ]; then
+  if [ ${#missing[@]} -gt 0 ]; then
     echo "setup.sh: missing packages: ${missing[*]}" >&2
     echo "Run: sudo apt-get update && sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
     exit 1
   fi
-  echo "setup.sh: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  [ ${#missing_win32[@]} -eq 0 ] ||
+    unavailable="32-bit Wine is not installed (${missing_win32[*]}; as root: apt-get install ${missing_win32[*]})"
+  missing_win32=()
+fi
+export DEBIAN_FRONTEND=noninteractive
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup.sh: installing ${missing[*]}" >&2
+  apt_update
+  log=$(mktemp)
+  if ! apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "setup.sh: apt-get could not install ${missing[*]} (its output is above)" >&2
+    exit 1
+  fi
+  rm -f "$log"
+fi
+if [ ${#missing_win32[@]} -gt 0 ]; then
+  echo "setup.sh: installing ${missing_win32[*]}" >&2
+  apt_update
+  log=$(mktemp)
+  apt-get install -y -qq --no-install-recommends "${missing_win32[@]}" >"$log" 2>&1 ||
+    unavailable="32-bit Wine cannot be installed (${missing_win32[*]}: $(first_error "$log"))"
+  rm -f "$log"
+fi
+if [ "$want_win32" = yes ] && [ -z "$unavailable" ] && ! command -v "$WINE32_LOADER" >/dev/null; then
+  unavailable="32-bit Wine is not installed ($WINE32_LOADER not found)"
 fi
 
 # The Wine prefixes, made once: a 64-bit one, and with --win32 a 32-bit one for 32-bit Wine.
 prepare_wine_prefix "$EXCLUSIVE_TONE_WINEPREFIX" "$WINE64_LOADER" win64 || exit 1
+if [ -n "$unavailable" ]; then
+  echo "$unavailable"
+  exit 3
+fi
 if [ "$want_win32" = yes ]; then
   prepare_wine_prefix "$EXCLUSIVE_TONE_WINEPREFIX32" "$WINE32_LOADER" win32 || exit 1
 fi
