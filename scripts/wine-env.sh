@@ -17,8 +17,18 @@ export WINEDEBUG=-all
 # Menu entries are of no use here, and under an emulator their builder costs a minute a session.
 export WINEDLLOVERRIDES='winepulse.drv=d;winecoreaudio.drv=d;winealsa.drv=b;mscoree=d;mshtml=d;winemenubuilder.exe=d'
 unset WINEARCH WINELOADER WINESERVER
-# Unless the caller chose a device, Wine's default ALSA device is a sink that accepts any PCM.
-export ALSA_CONFIG_PATH=${ALSA_CONFIG_PATH:-/usr/share/alsa/alsa.conf:$EXCLUSIVE_TONE_REPO/scripts/alsa/null-default.conf}
+# Wine's default ALSA device is a sink that accepts any PCM, unless a test chooses other ALSA
+# settings (EXCLUSIVE_TONE_ALSA_CONFIG, one file). A user's own ALSA_CONFIG_PATH is replaced like
+# the Wine settings above: it would change what the tests expect. alsa-lib splits that path at
+# spaces as well as colons, so a settings file whose path holds either is read from a copy.
+alsa_settings=${EXCLUSIVE_TONE_ALSA_CONFIG:-$EXCLUSIVE_TONE_REPO/scripts/alsa/null-default.conf}
+case $alsa_settings in
+  *[[:space:]:]*)
+    alsa_copy=/tmp/exclusive-tone-$UID-alsa-$(sha256sum <"$alsa_settings" | cut -c1-16).conf
+    [ -f "$alsa_copy" ] || { cp "$alsa_settings" "$alsa_copy.$$" && mv -f "$alsa_copy.$$" "$alsa_copy"; }
+    alsa_settings=$alsa_copy ;;
+esac
+export ALSA_CONFIG_PATH=/usr/share/alsa/alsa.conf:$alsa_settings
 
 # Debian and Ubuntu keep Wine's loaders in /usr/lib/wine; other systems put them on the path.
 first_program() {  # CANDIDATE... : the first that exists, or else the first named
@@ -32,28 +42,38 @@ WINESERVER64=$(first_program /usr/lib/wine/wineserver64 wineserver)
 
 # Makes a Wine prefix once: PREFIX LOADER WINEARCH, served by the 64-bit wineserver. A prefix is
 # ready once Wine has made it and the audio driver is set; one of ours that is not (interrupted,
-# or Wine failed) is removed and made again. On failure prints Wine's output and returns 1.
+# or Wine failed) is removed and made again. Runs at once take turns (PREFIX.prepare-lock), so
+# one never removes a prefix that another is still making. On failure prints Wine's output and
+# returns 1.
 prepare_wine_prefix() {
-  local prefix=$1 loader=$2 arch=$3 me=${0##*/} log
+  local prefix=$1 loader=$2 arch=$3 me=${0##*/} log status=0
   [ -f "$prefix/.exclusive-tone-prefix" ] && [ -f "$prefix/system.reg" ] && return
-  if [ -f "$prefix/.exclusive-tone-prefix" ] || [ -f "$prefix/.exclusive-tone-preparing" ]; then
-    echo "$me: the Wine prefix in $prefix is unfinished: making it again" >&2
-    rm -rf "$prefix"
-  fi
-  echo "$me: preparing the Wine prefix in $prefix" >&2
-  mkdir -p "$prefix"
-  touch "$prefix/.exclusive-tone-preparing"
-  log=$(mktemp)
-  if ! { WINEPREFIX=$prefix WINEARCH=$arch WINESERVER=$WINESERVER64 "$loader" wineboot --init &&
+  mkdir -p "$(dirname "$prefix")"
+  exec 8>"$prefix.prepare-lock"
+  flock 8
+  # Wine's processes must not inherit the lock (8>&-): its server outlives the preparation.
+  if [ ! -f "$prefix/.exclusive-tone-prefix" ] || [ ! -f "$prefix/system.reg" ]; then
+    if [ -f "$prefix/.exclusive-tone-prefix" ] || [ -f "$prefix/.exclusive-tone-preparing" ]; then
+      echo "$me: the Wine prefix in $prefix is unfinished: making it again" >&2
+      rm -rf "$prefix"
+    fi
+    echo "$me: preparing the Wine prefix in $prefix" >&2
+    mkdir -p "$prefix"
+    touch "$prefix/.exclusive-tone-preparing"
+    log=$(mktemp)
+    if { WINEPREFIX=$prefix WINEARCH=$arch WINESERVER=$WINESERVER64 "$loader" wineboot --init &&
          WINEPREFIX=$prefix WINESERVER=$WINESERVER64 \
              "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f &&
          WINEPREFIX=$prefix "$WINESERVER64" -w &&
-         [ -f "$prefix/system.reg" ]; } >"$log" 2>&1; then
-    cat "$log" >&2
+         [ -f "$prefix/system.reg" ]; } >"$log" 2>&1 8>&-; then
+      mv "$prefix/.exclusive-tone-preparing" "$prefix/.exclusive-tone-prefix"
+    else
+      cat "$log" >&2
+      echo "$me: Wine could not prepare the prefix in $prefix (its output is above)" >&2
+      status=1
+    fi
     rm -f "$log"
-    echo "$me: Wine could not prepare the prefix in $prefix (its output is above)" >&2
-    return 1
   fi
-  rm -f "$log"
-  mv "$prefix/.exclusive-tone-preparing" "$prefix/.exclusive-tone-prefix"
+  exec 8>&-
+  return "$status"
 }

@@ -13,13 +13,28 @@ work=$(mktemp -d)
 source "$here/checks.sh"
 source "$repo/scripts/wine-env.sh"
 
+# The test's own Wine prefixes, one pair per build folder, so that it never disturbs a session
+# it did not start: a make run, or a test of another clone. Runs of the same build take turns.
+id=$(printf '%s' "$bin" | sha256sum | cut -c1-16)
+export EXCLUSIVE_TONE_WINEPREFIX=$EXCLUSIVE_TONE_CACHE/test-$id/wine
+export EXCLUSIVE_TONE_WINEPREFIX32=$EXCLUSIVE_TONE_CACHE/test-$id/wine32
+mkdir -p "$EXCLUSIVE_TONE_CACHE/test-$id"
+exec 7>"$EXCLUSIVE_TONE_CACHE/test-$id/lock"
+flock 7
+touch "$EXCLUSIVE_TONE_CACHE/test-$id/lock"
+# A prefix takes about 700 MB: those of builds not tested for two weeks go, unless in use.
+for old in "$EXCLUSIVE_TONE_CACHE"/test-*/lock; do
+  [ -n "$(find "$old" -mtime +14 2>/dev/null)" ] || continue
+  (flock -n 6 && rm -rf "$(dirname "$old")") 6>>"$old"
+done
+if [ "$arch" = 32 ]; then prefix=$EXCLUSIVE_TONE_WINEPREFIX32-endpoint; else prefix=$EXCLUSIVE_TONE_WINEPREFIX-endpoint; fi
+
 # Each new Wine session boots its services first: a few seconds natively, minutes under an
 # emulator. So one session of the endpoint's prefix serves every row, the tone checks included,
-# and ends with the test. A server left from an earlier run would keep its own time-out: wait
-# until it has gone, or end it if it stays (a test killed before it could end its session).
-if [ "$arch" = 32 ]; then prefix=$EXCLUSIVE_TONE_ENDPOINT_WINEPREFIX32; else prefix=$EXCLUSIVE_TONE_ENDPOINT_WINEPREFIX; fi
+# and ends with the test. A server left from an earlier run of this test would keep its own
+# time-out: wait until it has gone, or end it if it stays (a test killed before it could end it).
 export WINEPREFIX=$prefix
-timeout 60 "$WINESERVER64" -w || "$WINESERVER64" -k
+timeout 60 "$WINESERVER64" -w 7>&- || "$WINESERVER64" -k
 trap '"$WINESERVER64" -k 2>/dev/null; rm -rf "$work"' EXIT
 
 tested=' '
@@ -29,7 +44,7 @@ while IFS=$'\t' read -r name profile options expected tone_seconds references; d
   start=$(date +%s%N)
   # shellcheck disable=SC2086  # options are words
   output=$("$repo/scripts/endpoint-play" --profile "$profile" --arch "$arch" $options --keep-session \
-           --wav "$work/run.wav" --log "$work/run.log" "$bin/exclusive-tone.exe" 2>"$work/errors")
+           --wav "$work/run.wav" --log "$work/run.log" "$bin/exclusive-tone.exe" 2>"$work/errors" 7>&-)
   status=$?
   tenths=$((($(date +%s%N) - start) / 100000000))
   echo "$name: $((tenths / 10)).$((tenths % 10)) s"
@@ -42,7 +57,7 @@ while IFS=$'\t' read -r name profile options expected tone_seconds references; d
   if [ "$tone_seconds" != - ]; then
     check "$name: tone in WAV file" 0 \
           "$(cd "$work" && EXCLUSIVE_TONE_WINEPREFIX=$prefix EXCLUSIVE_TONE_WINEPREFIX32=$prefix \
-               "$runner" "$bin/wav_tone_check.exe" run.wav "$tone_seconds" >/dev/null; echo $?)"
+               "$runner" "$bin/wav_tone_check.exe" run.wav "$tone_seconds" >/dev/null 7>&-; echo $?)"
   fi
   if [ "$profile" = studio-monitor ]; then
     # The DLL names the profiles it knows: each must have a row.

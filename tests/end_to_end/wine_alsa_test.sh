@@ -14,7 +14,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 alsa_case() {  # NAME ALSA-CONFIG EXPECTED-OUTPUT
   printf '%s\n' "$2" >"$work/$1.conf"
   local output status
-  output=$(ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$work/$1.conf" \
+  output=$(EXCLUSIVE_TONE_ALSA_CONFIG="$work/$1.conf" \
            "$runner" "$bin/exclusive-tone.exe" 2>/dev/null)
   status=$?
   check "$1: output" "$3" "$output"
