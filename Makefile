@@ -58,15 +58,14 @@ bench: setup
 	@$(QUIETLY) cmake --preset host && $(QUIETLY) cmake --build --preset host --target fill_benchmark
 	@build/host/bin/fill_benchmark
 
-# Service time of the stream on the real-time virtual endpoint: idle, then with both cores busy.
+# Service time of the stream on the real-time virtual endpoint beside a plain thread waking on a
+# 3 ms timer (natively and under Wine), idle and with both cores busy.
 service-time: setup
 	@$(SETUP) --extras
-	@$(QUIETLY) cmake --preset win64 && $(QUIETLY) cmake --build --preset win64 --target stream_service_time
-	@echo "== idle, 60 s"; scripts/wine64-run build/win64/bin/stream_service_time.exe --seconds 60
-	@echo "== both cores busy (stress-ng --cpu 2), 60 s"; \
-	  stress-ng --cpu 2 --timeout 70s >/dev/null 2>&1 & load=$$!; \
-	  scripts/wine64-run build/win64/bin/stream_service_time.exe --seconds 60; status=$$?; \
-	  kill $$load 2>/dev/null; wait; exit $$status
+	@$(QUIETLY) cmake --preset host && $(QUIETLY) cmake --build --preset host --target timer_wakeup
+	@$(QUIETLY) cmake --preset win64 && \
+	  $(QUIETLY) cmake --build --preset win64 --target stream_service_time timer_wakeup
+	@benchmarks/service-time.sh 60
 
 # Ten minutes of real-time streaming, every frame compared with the comparison tone.
 soak: setup

@@ -7,8 +7,6 @@
 // Usage: stream_service_time [--seconds S]     (default 60)
 // Exits 0 when every frame matched and every reference was released.
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +19,7 @@
 #include "result_report.h"
 #include "tone/tone_generator.h"
 #include "virtual_endpoint/virtual_endpoint.h"
+#include "wake_statistics.h"
 
 namespace {
 
@@ -50,13 +49,6 @@ class ToneVerifier {
     std::uint64_t mismatchedBuffers_ = 0;
     std::uint64_t firstMismatchFrame_ = 0;
 };
-
-double Percentile(const std::vector<double>& sorted, double fraction) {
-    if (sorted.empty()) return 0.0;
-    const auto index =
-        static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(sorted.size()))) - 1;
-    return sorted[std::min(index, sorted.size() - 1)];
-}
 
 }  // namespace
 
@@ -102,16 +94,12 @@ int main(int argc, char** argv) {
         serviceTimes.push_back(serviceTime);
         if (serviceTime > kPeriodMicroseconds) ++late;
     }
-    std::sort(serviceTimes.begin(), serviceTimes.end());
 
     const long outstanding = endpoint.OutstandingReferences();
     std::printf("%s\n", messages.str().c_str());
     std::printf("periods: %llu of 3 ms (%.1f s)\n",
                 static_cast<unsigned long long>(endpoint.EventsSet()), seconds);
-    std::printf(
-        "service time, event to ReleaseBuffer (us): p50 %.1f  p99 %.1f  p99.9 %.1f  max %.1f\n",
-        Percentile(serviceTimes, 0.50), Percentile(serviceTimes, 0.99),
-        Percentile(serviceTimes, 0.999), serviceTimes.empty() ? 0.0 : serviceTimes.back());
+    PrintDelays("service time, event to ReleaseBuffer", SummarizeDelays(serviceTimes));
     std::printf("late buffers: %llu  lost periods: %llu\n", static_cast<unsigned long long>(late),
                 static_cast<unsigned long long>(lost));
     std::printf("frames compared with the tone: %llu, buffers differing: %llu",
