@@ -4,7 +4,7 @@
 SETUP := scripts/setup.sh
 # Builds stay quiet, but a failing one shows its whole output.
 QUIETLY := scripts/quietly
-TEST_LEGS := host host-sanitize host-i386 win64
+TEST_LEGS := host host-sanitize host-clang host-i386 win64
 
 .PHONY: setup run run-wine test test-win32 build-win32 bench service-time soak clean format
 
