@@ -54,8 +54,9 @@ EndpointConfig TypicalEndpoint() {
     return config;
 }
 
-// As typical, but buffers must fill whole 192-byte units (144 frames of 24-bit stereo do not;
-// 160 do), and, as on Vista, initialising a refused client again locks the device.
+// As typical, but buffers must fill whole units of alignmentBytes (192 by default: 144 frames of
+// 24-bit stereo do not, 160 do), and, as on Vista, initialising a refused client again locks
+// the device.
 EndpointConfig AligningEndpoint(UINT32 alignmentBytes = 192) {
     EndpointConfig config = TypicalEndpoint();
     config.alignmentBytes = alignmentBytes;

@@ -50,7 +50,7 @@ struct EndpointConfig {
     UINT32 alignmentBytes = 0;
     // As Vista and Windows 7 do: a second Initialize on a client whose exclusive Initialize
     // failed gets AUDCLNT_E_DEVICE_IN_USE and locks the device, so that every later Initialize
-    // on any of its clients is refused the same way.
+    // of a client not yet initialised, old or new, is refused the same way.
     bool lockOnInitializeAfterFailure = false;
     Pacing pacing = Pacing::kOnDemand;
     // The event is set this many times after Start, and then never again.
