@@ -33,8 +33,35 @@ REFERENCE_TIME PeriodOfFrames(DWORD framesPerSecond, UINT32 frameCount) {
     return static_cast<REFERENCE_TIME>(units);
 }
 
+// Replaces the audio client that refused its period as not aligned by a new one of the same
+// device, initialised with the period of the aligned buffer. Once the aligned size is read,
+// the refused client's reference is gone whatever the result: stream.audioClient is then the
+// new client, or null when the device activates none, so the exit path releases each
+// reference once.
+HRESULT RetryOnNewClient(StreamObjects& stream, REFERENCE_TIME& devicePeriod) {
+    // The recipe that IAudioClient::Initialize documents for AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED,
+    // in its order. The refused client is never initialised again: on Vista and Windows 7 a
+    // second Initialize on a client whose exclusive Initialize failed locks the device, and
+    // every later Initialize gets AUDCLNT_E_DEVICE_IN_USE until the audio service restarts.
+    //
+    // 1. The aligned buffer size, from the refused client.
+    UINT32 alignedFrameCount = 0;
+    HRESULT result = stream.audioClient->GetBufferSize(&alignedFrameCount);
+    if (FAILED(result)) return result;
+    devicePeriod = PeriodOfFrames(stream.format->Format.nSamplesPerSec, alignedFrameCount);
+    // 2. Release the refused client.
+    stream.audioClient->Release();
+    stream.audioClient = nullptr;
+    // 3. Activate a new one from the same device; a failed Activate leaves the pointer null.
+    result = stream.device->Activate(IID_IAudioClient, CLSCTX_ALL, nullptr,
+                                     reinterpret_cast<void**>(&stream.audioClient));
+    if (FAILED(result)) return result;
+    // 4. Initialise the new client with the aligned period as duration and periodicity.
+    return InitializeExclusive(stream.audioClient, devicePeriod, stream.format);
+}
+
 // Opens the default render endpoint and initialises an exclusive event-driven stream of one
-// device period on it, aligning the period once if the device asks for that.
+// device period on it, aligning the period once, on a new client, if the device asks for that.
 HRESULT OpenStream(StreamObjects& stream, REFERENCE_TIME& devicePeriod) {
     HRESULT result =
         CoCreateInstance(CLSID_MMDeviceEnumerator, nullptr, CLSCTX_ALL, IID_IMMDeviceEnumerator,
@@ -52,13 +79,7 @@ HRESULT OpenStream(StreamObjects& stream, REFERENCE_TIME& devicePeriod) {
 
     result = InitializeExclusive(stream.audioClient, devicePeriod, stream.format);
     if (result != AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED) return result;
-
-    // The only retry: the same client, with the period of the buffer the device can align.
-    UINT32 alignedFrameCount = 0;
-    result = stream.audioClient->GetBufferSize(&alignedFrameCount);
-    if (FAILED(result)) return result;
-    devicePeriod = PeriodOfFrames(stream.format->Format.nSamplesPerSec, alignedFrameCount);
-    return InitializeExclusive(stream.audioClient, devicePeriod, stream.format);
+    return RetryOnNewClient(stream, devicePeriod);  // the only retry
 }
 
 // Lends the whole endpoint buffer to the generator and hands it back to be played.

@@ -26,6 +26,7 @@ Recording recording;
 // The replaced entries' original targets.
 decltype(&CreateEventW) originalCreateEventW;
 decltype(&CloseHandle) originalCloseHandle;
+decltype(&WaitForSingleObject) originalWaitForSingleObject;
 decltype(&LoadLibraryExW) originalLoadLibraryExW;
 decltype(&GetProcAddress) originalGetProcAddress;
 decltype(&FreeLibrary) originalFreeLibrary;
@@ -83,6 +84,20 @@ BOOL WINAPI RecordCloseHandle(HANDLE handle) {
     if (endpoint == nullptr || handle != recording.event) return originalCloseHandle(handle);
     return Run<BOOL>(*endpoint, "CloseHandle", "handle=event",
                      [&] { return originalCloseHandle(handle); });
+}
+
+// Logged with what it returned; never faulted, since no result of a wait stands for failure
+// alone.
+DWORD WINAPI RecordWaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    VirtualEndpoint* const endpoint = Watching();
+    if (endpoint == nullptr || handle != recording.event) {
+        return originalWaitForSingleObject(handle, milliseconds);
+    }
+    const DWORD result = originalWaitForSingleObject(handle, milliseconds);
+    endpoint->Record("WaitForSingleObject",
+                     "handle=event milliseconds=" + std::to_string(milliseconds),
+                     static_cast<HRESULT>(result));
+    return result;
 }
 
 HMODULE WINAPI RecordLoadLibraryExW(LPCWSTR path, HANDLE file, DWORD flags) {
@@ -183,6 +198,7 @@ void ReplaceImportsOnce() {
     static const bool replaced = [] {
         Replace("CreateEventW", &RecordCreateEventW, originalCreateEventW);
         Replace("CloseHandle", &RecordCloseHandle, originalCloseHandle);
+        Replace("WaitForSingleObject", &RecordWaitForSingleObject, originalWaitForSingleObject);
         Replace("LoadLibraryExW", &RecordLoadLibraryExW, originalLoadLibraryExW);
         Replace("GetProcAddress", &RecordGetProcAddress, originalGetProcAddress);
         Replace("FreeLibrary", &RecordFreeLibrary, originalFreeLibrary);

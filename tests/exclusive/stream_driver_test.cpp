@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,10 @@ using virtual_endpoint::Fault;
 
 constexpr HRESULT kDeviceInUse = AUDCLNT_E_DEVICE_IN_USE;
 const std::string kThreeMsMessage = "Initialized with buffer of 0.003000s";
+// How the call log shows the 24-bit stereo format.
+const std::string kFormat24 =
+    "tag=0xfffe channels=2 rate=48000 bits=24 align=6 bytesPerSecond=288000 cbSize=22 valid=24 "
+    "mask=0x3 pcm";
 
 std::ptrdiff_t Count(const std::vector<std::string>& names, const std::string& method) {
     return std::count(names.begin(), names.end(), method);
@@ -36,11 +39,28 @@ std::vector<std::string> FinalReleases(const std::vector<std::string>& names) {
     return releases;
 }
 
+// Every call in the order made, with its arguments.
+std::vector<std::string> Transcript(const virtual_endpoint::VirtualEndpoint& endpoint) {
+    std::vector<std::string> calls;
+    for (const auto& call : endpoint.Calls()) calls.push_back(call.method + " " + call.arguments);
+    return calls;
+}
+
 // The endpoint of a typical run: refuses 16-bit, plays 24-bit, 3 ms minimum period.
 EndpointConfig TypicalEndpoint() {
     EndpointConfig config;
     config.acceptedFormats = {{24, 24}, {32, 32}};
     config.minimumPeriod = 30000;
+    return config;
+}
+
+// As typical, but buffers must fill whole units of alignmentBytes (192 by default: 144 frames of
+// 24-bit stereo do not, 160 do), and, as on Vista, initialising a refused client again locks
+// the device.
+EndpointConfig AligningEndpoint(UINT32 alignmentBytes = 192) {
+    EndpointConfig config = TypicalEndpoint();
+    config.alignmentBytes = alignmentBytes;
+    config.lockOnInitializeAfterFailure = true;
     return config;
 }
 
@@ -51,6 +71,7 @@ struct FailureRow {
     bool messageWritten;
     bool eventCreated;
     std::vector<std::string> releasedInOrder;
+    bool aligning = false;  // on AligningEndpoint rather than TypicalEndpoint
 };
 
 void PrintTo(const FailureRow& row, std::ostream* out) { *out << row.name; }
@@ -59,7 +80,7 @@ class StreamFailures : public testing::TestWithParam<FailureRow> {};
 
 TEST_P(StreamFailures, EndWithTheFailureAndReleaseEverythingObtained) {
     const FailureRow& row = GetParam();
-    EndpointConfig config = TypicalEndpoint();
+    EndpointConfig config = row.aligning ? AligningEndpoint() : TypicalEndpoint();
     config.faults = row.faults;
     InstalledEndpoint endpoint(config);
     ASSERT_TRUE(endpoint.installed());
@@ -84,6 +105,13 @@ TEST_P(StreamFailures, EndWithTheFailureAndReleaseEverythingObtained) {
 const std::vector<std::string> kOpened{"IMMDeviceEnumerator", "IMMDevice", "IAudioClient"};
 const std::vector<std::string> kAll{"IMMDeviceEnumerator", "IMMDevice", "IAudioClient",
                                     "IAudioRenderClient"};
+// The refused client goes before the new one is activated.
+const std::vector<std::string> kRetried{"IAudioClient", "IMMDeviceEnumerator", "IMMDevice",
+                                        "IAudioClient"};
+
+FailureRow RetryRefused(const char* name, HRESULT result) {
+    return {name, {{"IAudioClient::Initialize", 2, result}}, result, false, false, kRetried, true};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, StreamFailures,
@@ -117,6 +145,26 @@ INSTANTIATE_TEST_SUITE_P(
                                false,
                                false,
                                kOpened},
+                    FailureRow{"AlignedSizeNotRead",
+                               {{"IAudioClient::GetBufferSize", 1, AUDCLNT_E_DEVICE_INVALIDATED}},
+                               AUDCLNT_E_DEVICE_INVALIDATED,
+                               false,
+                               false,
+                               kOpened,
+                               true},
+                    FailureRow{"NewClientNotActivated",
+                               {{"IMMDevice::Activate", 2, E_OUTOFMEMORY}},
+                               E_OUTOFMEMORY,
+                               false,
+                               false,
+                               {"IAudioClient", "IMMDeviceEnumerator", "IMMDevice"},
+                               true},
+                    // No further retry, whatever the new client answers.
+                    RetryRefused("NewClientRefusedAsNotAligned", AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED),
+                    RetryRefused("NewClientFindsTheDeviceInUse", kDeviceInUse),
+                    RetryRefused("NewClientRefusesTheFormat", AUDCLNT_E_UNSUPPORTED_FORMAT),
+                    RetryRefused("NewClientRefusesThePeriod", AUDCLNT_E_INVALID_DEVICE_PERIOD),
+                    RetryRefused("NewClientOutOfMemory", E_OUTOFMEMORY),
                     FailureRow{"EventNotAccepted",
                                {{"IAudioClient::SetEventHandle", 1, E_INVALIDARG}},
                                E_INVALIDARG,
@@ -175,20 +223,15 @@ TEST(StreamDriver, MakesTheCallsOfAnExclusiveEventDrivenStream) {
     EXPECT_HR_EQ(run.result, AUDCLNT_E_DEVICE_INVALIDATED);
     EXPECT_EQ(run.output, kThreeMsMessage);
 
-    std::vector<std::string> calls;
-    for (const auto& call : endpoint->Calls()) calls.push_back(call.method + " " + call.arguments);
-    const std::string format24 =
-        "tag=0xfffe channels=2 rate=48000 bits=24 align=6 bytesPerSecond=288000 cbSize=22 "
-        "valid=24 mask=0x3 pcm";
     const std::vector<std::string> expected{
         "IClassFactory::CreateInstance outer=null iid=IMMDeviceEnumerator",
         "IMMDeviceEnumerator::GetDefaultAudioEndpoint flow=0 role=0",
         "IMMDevice::Activate iid=IAudioClient context=0x17 parameters=null",
         "IAudioClient::IsFormatSupported mode=1 tag=0xfffe channels=2 rate=48000 bits=16 "
         "align=4 bytesPerSecond=192000 cbSize=22 valid=16 mask=0x3 pcm closest=null",
-        "IAudioClient::IsFormatSupported mode=1 " + format24 + " closest=null",
+        "IAudioClient::IsFormatSupported mode=1 " + kFormat24 + " closest=null",
         "IAudioClient::GetDevicePeriod default=null minimum=set",
-        "IAudioClient::Initialize mode=1 flags=0x40000 duration=30000 period=30000 " + format24 +
+        "IAudioClient::Initialize mode=1 flags=0x40000 duration=30000 period=30000 " + kFormat24 +
             " session=null",
         "CreateEventW attributes=null manualReset=0 initialState=0 name=null",
         "IAudioClient::SetEventHandle event=set",
@@ -201,10 +244,13 @@ TEST(StreamDriver, MakesTheCallsOfAnExclusiveEventDrivenStream) {
         "GetProcAddress module=loaded name=AvRevertMmThreadCharacteristics",
         "AvSetMmThreadCharacteristicsW task=\"Pro Audio\" index=0",
         "IAudioClient::Start ",
+        "WaitForSingleObject handle=event milliseconds=2000",
         "IAudioRenderClient::GetBuffer frames=144 data=set",
         "IAudioRenderClient::ReleaseBuffer frames=144 flags=0x0",
+        "WaitForSingleObject handle=event milliseconds=2000",
         "IAudioRenderClient::GetBuffer frames=144 data=set",
         "IAudioRenderClient::ReleaseBuffer frames=144 flags=0x0",
+        "WaitForSingleObject handle=event milliseconds=2000",
         "IAudioRenderClient::GetBuffer frames=144 data=set",
         "CloseHandle handle=event",
         "AvRevertMmThreadCharacteristics task=registered",
@@ -214,54 +260,96 @@ TEST(StreamDriver, MakesTheCallsOfAnExclusiveEventDrivenStream) {
         "IAudioClient::Release ",
         "IAudioRenderClient::Release ",
     };
-    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(Transcript(*endpoint), expected);
+    EXPECT_EQ(endpoint->OutstandingReferences(), 0);
+}
+
+// The platform's recipe after a not-aligned refusal: the aligned size from the refused client,
+// which is then released, and a new client from the same device for the aligned period. On
+// this endpoint, as on Vista, initialising the refused client again would lock the device.
+TEST(StreamDriver, AlignsThePeriodOnANewlyActivatedClient) {
+    EndpointConfig config = AligningEndpoint();
+    config.removalAfterEvents = 1;
+    InstalledEndpoint endpoint(config);
+    const PlayerRun run = RunPlayer();
+    EXPECT_HR_EQ(run.result, AUDCLNT_E_DEVICE_INVALIDATED);
+    EXPECT_EQ(run.output, "Initialized with buffer of 0.003333s");
+
+    const std::string activate =
+        "IMMDevice::Activate iid=IAudioClient context=0x17 parameters=null";
+    const std::vector<std::string> expected{
+        "IClassFactory::CreateInstance outer=null iid=IMMDeviceEnumerator",
+        "IMMDeviceEnumerator::GetDefaultAudioEndpoint flow=0 role=0",
+        activate,
+        "IAudioClient::IsFormatSupported mode=1 tag=0xfffe channels=2 rate=48000 bits=16 "
+        "align=4 bytesPerSecond=192000 cbSize=22 valid=16 mask=0x3 pcm closest=null",
+        "IAudioClient::IsFormatSupported mode=1 " + kFormat24 + " closest=null",
+        "IAudioClient::GetDevicePeriod default=null minimum=set",
+        "IAudioClient::Initialize mode=1 flags=0x40000 duration=30000 period=30000 " + kFormat24 +
+            " session=null",
+        "IAudioClient::GetBufferSize frames=set",
+        "IAudioClient::Release ",
+        activate,
+        "IAudioClient::Initialize mode=1 flags=0x40000 duration=33333 period=33333 " + kFormat24 +
+            " session=null",
+        "CreateEventW attributes=null manualReset=0 initialState=0 name=null",
+        "IAudioClient::SetEventHandle event=set",
+        "IAudioClient::GetBufferSize frames=set",
+        "IAudioClient::GetService iid=IAudioRenderClient",
+        "IAudioRenderClient::GetBuffer frames=160 data=set",
+        "IAudioRenderClient::ReleaseBuffer frames=160 flags=0x0",
+        "LoadLibraryExW path=" + SystemFolder() + "\\avrt.dll file=null flags=0x8",
+        "GetProcAddress module=loaded name=AvSetMmThreadCharacteristicsW",
+        "GetProcAddress module=loaded name=AvRevertMmThreadCharacteristics",
+        "AvSetMmThreadCharacteristicsW task=\"Pro Audio\" index=0",
+        "IAudioClient::Start ",
+        "WaitForSingleObject handle=event milliseconds=2000",
+        "IAudioRenderClient::GetBuffer frames=160 data=set",
+        "CloseHandle handle=event",
+        "AvRevertMmThreadCharacteristics task=registered",
+        "FreeLibrary module=loaded",
+        "IMMDeviceEnumerator::Release ",
+        "IMMDevice::Release ",
+        "IAudioClient::Release ",
+        "IAudioRenderClient::Release ",
+    };
+    EXPECT_EQ(Transcript(*endpoint), expected);
     EXPECT_EQ(endpoint->OutstandingReferences(), 0);
 }
 
 struct AlignmentRow {
     const char* name;
-    std::vector<virtual_endpoint::SampleFormat> accepted;
-    std::vector<Fault> faults;
-    HRESULT expectedResult;
-    std::string expectedOutput;
+    virtual_endpoint::SampleFormat accepted;
+    UINT32 alignmentBytes;
     REFERENCE_TIME alignedPeriod;
-    UINT32 alignmentBytes = 128;
+    std::string expectedOutput;
 };
 
 void PrintTo(const AlignmentRow& row, std::ostream* out) { *out << row.name; }
 
 class PeriodAlignment : public testing::TestWithParam<AlignmentRow> {};
 
-TEST_P(PeriodAlignment, RetriesOnceOnTheSameClientWithTheAlignedPeriod) {
+TEST_P(PeriodAlignment, InitialisesTheNewClientWithThePeriodOfTheAlignedBuffer) {
     const AlignmentRow& row = GetParam();
-    EndpointConfig config = TypicalEndpoint();
-    config.acceptedFormats = row.accepted;
-    config.alignmentBytes = row.alignmentBytes;
+    EndpointConfig config = AligningEndpoint(row.alignmentBytes);
+    config.acceptedFormats = {row.accepted};
     config.removalAfterEvents = 2;
-    config.faults = row.faults;
     InstalledEndpoint endpoint(config);
 
     const PlayerRun run = RunPlayer();
 
-    EXPECT_HR_EQ(run.result, row.expectedResult);
+    EXPECT_HR_EQ(run.result, AUDCLNT_E_DEVICE_INVALIDATED);
     EXPECT_EQ(run.output, row.expectedOutput);
-    std::vector<std::string> sequence;
+    std::vector<std::string> initializations;
     for (const auto& call : endpoint->Calls()) {
         if (call.method == "IAudioClient::Initialize") {
-            sequence.push_back("Initialize " + Field(call.arguments, "duration") + "/" +
-                               Field(call.arguments, "period"));
-        } else if (call.method == "IAudioClient::GetBufferSize") {
-            sequence.push_back("GetBufferSize");
+            initializations.push_back(Field(call.arguments, "duration") + "/" +
+                                      Field(call.arguments, "period"));
         }
     }
     const std::string aligned = std::to_string(row.alignedPeriod);
-    ASSERT_GE(sequence.size(), 3u);
-    EXPECT_EQ(sequence[0], "Initialize 30000/30000");
-    EXPECT_EQ(sequence[1], "GetBufferSize");
-    EXPECT_EQ(sequence[2], "Initialize " + aligned + "/" + aligned);
-    // Once initialised, the driver asks the buffer size once more, for the pre-roll.
-    EXPECT_EQ(sequence.size(), row.expectedOutput.empty() ? 3u : 4u);
-    EXPECT_EQ(Count(endpoint->CallNames(), "IMMDevice::Activate"), 1);
+    EXPECT_EQ(initializations, (std::vector<std::string>{"30000/30000", aligned + "/" + aligned}));
+    EXPECT_EQ(Count(endpoint->CallNames(), "IMMDevice::Activate"), 2);
     EXPECT_EQ(endpoint->OutstandingReferences(), 0);
 }
 
@@ -269,53 +357,22 @@ INSTANTIATE_TEST_SUITE_P(
     Endpoints, PeriodAlignment,
     testing::Values(
         // 144 frames of 4 bytes are 576 bytes; 160 frames are 640, five times 128.
-        AlignmentRow{"SixteenBitTo160Frames",
-                     {{16, 16}},
-                     {},
-                     AUDCLNT_E_DEVICE_INVALIDATED,
-                     "Initialized with buffer of 0.003333s",
-                     33333},
+        AlignmentRow{
+            "SixteenBitTo160Frames", {16, 16}, 128, 33333, "Initialized with buffer of 0.003333s"},
         // Frames of 6 bytes align every 64 frames: 192 frames, 4 ms.
         AlignmentRow{"TwentyFourBitTo192Frames",
-                     {{24, 24}},
-                     {},
-                     AUDCLNT_E_DEVICE_INVALIDATED,
-                     "Initialized with buffer of 0.004000s",
-                     40000},
+                     {24, 24},
+                     128,
+                     40000,
+                     "Initialized with buffer of 0.004000s"},
         // Frames of 6 bytes in 448-byte units align every 224 frames: 46,666.67 units of
         // 100 ns, which only rounding to the nearest unit makes 46,667.
         AlignmentRow{"TwentyFourBitTo224FramesRoundsToTheNearestUnit",
-                     {{24, 24}},
-                     {},
-                     AUDCLNT_E_DEVICE_INVALIDATED,
-                     "Initialized with buffer of 0.004667s",
+                     {24, 24},
+                     448,
                      46667,
-                     448},
-        AlignmentRow{"SecondRefusalEndsTheCall",
-                     {{24, 24}},
-                     {{"IAudioClient::Initialize", 2, AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED}},
-                     AUDCLNT_E_BUFFER_SIZE_NOT_ALIGNED,
-                     "",
-                     40000},
-        AlignmentRow{"SecondFailureOfAnyKindEndsTheCall",
-                     {{24, 24}},
-                     {{"IAudioClient::Initialize", 2, kDeviceInUse}},
-                     kDeviceInUse,
-                     "",
-                     40000}),
+                     "Initialized with buffer of 0.004667s"}),
     [](const testing::TestParamInfo<AlignmentRow>& param) { return param.param.name; });
-
-TEST(PeriodAlignment, FailedSizeQueryEndsTheCallWithoutMessage) {
-    EndpointConfig config = TypicalEndpoint();
-    config.alignmentBytes = 128;
-    config.faults = {{"IAudioClient::GetBufferSize", 1, AUDCLNT_E_DEVICE_INVALIDATED}};
-    InstalledEndpoint endpoint(config);
-    const PlayerRun run = RunPlayer();
-    EXPECT_HR_EQ(run.result, AUDCLNT_E_DEVICE_INVALIDATED);
-    EXPECT_EQ(run.output, "");
-    EXPECT_EQ(Count(endpoint->CallNames(), "IAudioClient::Initialize"), 1);
-    EXPECT_EQ(endpoint->OutstandingReferences(), 0);
-}
 
 TEST(StreamDriver, NoAcceptedFormatEndsWithFailAndNoMessage) {
     EndpointConfig refusing;
@@ -348,15 +405,20 @@ TEST(StreamDriver, MissingEventTimesOutAfterTheWaitLimitAndStopsOnce) {
     InstalledEndpoint endpoint(config);
     ToneGenerator generator{};
 
-    const auto start = std::chrono::steady_clock::now();
     const PlayerRun run = RunPlayer(generator);
-    const auto waited = std::chrono::steady_clock::now() - start;
 
     EXPECT_HR_EQ(run.result, kEventTimeoutResult);
     EXPECT_EQ(run.output, kThreeMsMessage);
-    // The 2 s wait limit, loosely: neither a shorter nor a much longer one passes.
-    EXPECT_GE(waited, std::chrono::milliseconds(1900));
-    EXPECT_LT(waited, std::chrono::seconds(5));
+    // Every wait is given the 2 s limit; the four events come, the fifth wait times out.
+    std::vector<std::string> waits;
+    for (const auto& call : endpoint->Calls()) {
+        if (call.method == "WaitForSingleObject") {
+            waits.push_back(call.arguments + " -> " + std::to_string(call.result));
+        }
+    }
+    const std::string signalled = "handle=event milliseconds=2000 -> 0";
+    EXPECT_EQ(waits, (std::vector<std::string>{signalled, signalled, signalled, signalled,
+                                               "handle=event milliseconds=2000 -> 258"}));
     const std::vector<std::string> calls = endpoint->CallNames();
     EXPECT_EQ(Count(calls, "IAudioClient::Stop"), 1);
     EXPECT_EQ(Count(calls, "IAudioRenderClient::ReleaseBuffer"), 5);  // pre-roll and 4 events

@@ -21,6 +21,14 @@ EndpointConfig HdAudio() {
     return config;
 }
 
+// An HD-audio controller that takes buffers only in whole 192-byte units: 144 frames of 24-bit
+// stereo are 864 bytes, so it asks for 160 frames (960 bytes) instead.
+EndpointConfig AlignedHdAudio() {
+    EndpointConfig config = HdAudio();
+    config.alignmentBytes = 192;
+    return config;
+}
+
 struct ProfileEntry {
     const char* name;
     // The period the player ends up streaming at, which sets how many events fill the length.
@@ -30,12 +38,13 @@ struct ProfileEntry {
 
 const ProfileEntry kProfiles[] = {
     {"typical-hd", kHdPeriod, [] { return DeviceProfile{HdAudio()}; }},
-    {"aligned-hd", kAlignedPeriod,
+    {"aligned-hd", kAlignedPeriod, [] { return DeviceProfile{AlignedHdAudio()}; }},
+    {"aligned-hd-vista", kAlignedPeriod,
      [] {
-         // 144 frames of 24-bit stereo are 864 bytes; buffers of 32 frames (192 bytes) fit the
-         // controller, so the device asks for 160 frames.
-         DeviceProfile profile{HdAudio()};
-         profile.config.alignmentBytes = 192;
+         // The same controller on Vista or Windows 7: initialising the refused client again
+         // locks the device; only a newly activated client plays.
+         DeviceProfile profile{AlignedHdAudio()};
+         profile.config.lockOnInitializeAfterFailure = true;
          return profile;
      }},
     {"usb-16bit", kUsbPeriod,

@@ -87,8 +87,11 @@ HRESULT AudioClient::Initialize(AUDCLNT_SHAREMODE shareMode, DWORD streamFlags,
         "mode=" + std::to_string(shareMode) + " flags=" + Hex(streamFlags) +
         " duration=" + std::to_string(bufferDuration) + " period=" + std::to_string(periodicity) +
         " " + DescribeFormat(format) + " session=" + Pointer(session);
-    return Call("Initialize", arguments, [&]() -> HRESULT {
+    const HRESULT result = Call("Initialize", arguments, [&]() -> HRESULT {
         if (initialized_) return AUDCLNT_E_ALREADY_INITIALIZED;
+        if (state_->config.lockOnInitializeAfterFailure && LockedOut()) {
+            return AUDCLNT_E_DEVICE_IN_USE;
+        }
         if (format == nullptr) return E_POINTER;
         if (shareMode != AUDCLNT_SHAREMODE_EXCLUSIVE) return E_NOTIMPL;
         if (!Accepts(format)) return AUDCLNT_E_UNSUPPORTED_FORMAT;
@@ -119,6 +122,16 @@ HRESULT AudioClient::Initialize(AUDCLNT_SHAREMODE shareMode, DWORD streamFlags,
         state_->RememberFormat(format_);
         return S_OK;
     });
+    if (FAILED(result) && shareMode == AUDCLNT_SHAREMODE_EXCLUSIVE) {
+        exclusiveInitializeFailed_ = true;
+    }
+    return result;
+}
+
+bool AudioClient::LockedOut() {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (exclusiveInitializeFailed_) state_->deviceLocked = true;
+    return state_->deviceLocked;
 }
 
 HRESULT AudioClient::GetBufferSize(UINT32* frameCount) {

@@ -38,11 +38,15 @@ class AudioClient : public ComObject<IAudioClient> {
   private:
     ~AudioClient() override;
     bool Accepts(const WAVEFORMATEX* format) const;
+    // Whether the device is locked, locking it first when this client's exclusive Initialize
+    // has failed before.
+    bool LockedOut();
     void SetPeriodEvent();
     void StopPacing();
     void Pace();
 
     bool initialized_ = false;
+    bool exclusiveInitializeFailed_ = false;
     bool eventDriven_ = false;
     // After a not-aligned refusal, GetBufferSize reports the aligned frame count.
     std::optional<UINT32> alignedFrameCount_;

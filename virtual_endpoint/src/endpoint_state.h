@@ -42,6 +42,7 @@ struct VirtualEndpoint::State {
     std::optional<WAVEFORMATEXTENSIBLE> format;
     std::uint64_t eventsSet = 0;
     HANDLE lastEventHandle = nullptr;
+    bool deviceLocked = false;  // see EndpointConfig::lockOnInitializeAfterFailure
     std::vector<PeriodTiming> timings;
     LARGE_INTEGER clockFrequency{};
     LARGE_INTEGER clockStart{};

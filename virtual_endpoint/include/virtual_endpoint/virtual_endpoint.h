@@ -48,6 +48,10 @@ struct EndpointConfig {
     REFERENCE_TIME defaultPeriod = 100000;
     // Buffers must be a multiple of this many bytes (0: any size), as on HD-audio hardware.
     UINT32 alignmentBytes = 0;
+    // As Vista and Windows 7 do: a second Initialize on a client whose exclusive Initialize
+    // failed gets AUDCLNT_E_DEVICE_IN_USE and locks the device, so that every later Initialize
+    // of a client not yet initialised, old or new, is refused the same way.
+    bool lockOnInitializeAfterFailure = false;
     Pacing pacing = Pacing::kOnDemand;
     // The event is set this many times after Start, and then never again.
     std::optional<std::uint64_t> eventLimit;
