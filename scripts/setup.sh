@@ -78,7 +78,7 @@ apt_update() {
   updated=yes
   local log
   log=$(mktemp)
-  apt-get update -qq >"$log" 2>&1 ||
+  apt-get update -qq -o DPkg::Lock::Timeout=300 >"$log" 2>&1 ||
     echo "setup.sh: warning: apt-get update failed, going on with the package lists there are: $(first_error "$log")" >&2
   rm -f "$log"
 }
@@ -102,7 +102,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "setup.sh: installing ${missing[*]}" >&2
   apt_update
   log=$(mktemp)
-  if ! apt-get install -y -qq --no-install-recommends "${missing[@]}" >"$log" 2>&1; then
+  if ! apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "${missing[@]}" >"$log" 2>&1; then
     cat "$log" >&2
     echo "setup.sh: apt-get could not install ${missing[*]} (its output is above)" >&2
     exit 1
@@ -113,7 +113,7 @@ if [ ${#missing_win32[@]} -gt 0 ]; then
   echo "setup.sh: installing ${missing_win32[*]}" >&2
   apt_update
   log=$(mktemp)
-  apt-get install -y -qq --no-install-recommends "${missing_win32[@]}" >"$log" 2>&1 ||
+  apt-get install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 "${missing_win32[@]}" >"$log" 2>&1 ||
     unavailable="32-bit Wine cannot be installed (${missing_win32[*]}: $(first_error "$log"))"
   rm -f "$log"
 fi

@@ -72,12 +72,12 @@ held="E: Unable to correct problems, you have held broken packages."
 # name | command | missing | update | uninstallable | uid | runs 32-bit | exit | stdout | in stderr | apt calls
 scenarios=(
   "ready|wine32-ready|-|ok|-|0|yes|0||-|"
-  "index out of sync, 32-bit Wine cannot be installed|wine32-ready|wine32:i386|fail|wine32:i386|0|yes|1|32-bit Wine cannot be installed (wine32:i386: $held)|$warning|update,install -y -qq --no-install-recommends wine32:i386"
-  "the same through setup.sh --win32 (make test-win32)|setup.sh --win32|wine32:i386|fail|wine32:i386|0|yes|3|32-bit Wine cannot be installed (wine32:i386: $held)|$warning|update,install -y -qq --no-install-recommends wine32:i386"
-  "index out of sync, 32-bit Wine installs all the same|wine32-ready|wine32:i386|fail|-|0|yes|0||$warning|update,install -y -qq --no-install-recommends wine32:i386"
-  "index out of sync, a needed package installs all the same|setup.sh|sox wine32:i386|fail|-|0|yes|0||$warning|update,install -y -qq --no-install-recommends sox"
-  "a needed package cannot be installed|setup.sh|sox wine32:i386|ok|sox|0|yes|1||$held|update,install -y -qq --no-install-recommends sox"
-  "a needed package cannot be installed, and no 32-bit Wine|wine32-ready|sox wine32:i386|ok|sox|0|yes|2||$held|update,install -y -qq --no-install-recommends sox"
+  "index out of sync, 32-bit Wine cannot be installed|wine32-ready|wine32:i386|fail|wine32:i386|0|yes|1|32-bit Wine cannot be installed (wine32:i386: $held)|$warning|update,install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 wine32:i386"
+  "the same through setup.sh --win32 (make test-win32)|setup.sh --win32|wine32:i386|fail|wine32:i386|0|yes|3|32-bit Wine cannot be installed (wine32:i386: $held)|$warning|update,install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 wine32:i386"
+  "index out of sync, 32-bit Wine installs all the same|wine32-ready|wine32:i386|fail|-|0|yes|0||$warning|update,install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 wine32:i386"
+  "index out of sync, a needed package installs all the same|setup.sh|sox wine32:i386|fail|-|0|yes|0||$warning|update,install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 sox"
+  "a needed package cannot be installed|setup.sh|sox wine32:i386|ok|sox|0|yes|1||$held|update,install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 sox"
+  "a needed package cannot be installed, and no 32-bit Wine|wine32-ready|sox wine32:i386|ok|sox|0|yes|2||$held|update,install -y -qq --no-install-recommends -o DPkg::Lock::Timeout=300 sox"
   "kernel without 32-bit code: no 32-bit Wine asked for|wine32-ready|wine32:i386|fail|wine32:i386|0|this kernel does not run 32-bit x86 programs|1|this kernel does not run 32-bit x86 programs|-|"
   "not root, no 32-bit Wine|wine32-ready|wine32:i386|ok|-|1000|yes|1|32-bit Wine is not installed (wine32:i386; as root: apt-get install wine32:i386)|-|"
 )
@@ -93,7 +93,7 @@ for row in "${scenarios[@]}"; do
   if [ "$stderr" != - ]; then
     check "$name: standard error shows" yes "$(grep -qxF -- "$stderr" "$work/stderr" && echo yes || cat "$work/stderr")"
   fi
-  check "$name: apt-get calls" "$calls" "$(sed 's/^apt-get //; s/^update -qq$/update/' "$STUB_LOG" | paste -sd,)"
+  check "$name: apt-get calls" "$calls" "$(sed 's/^apt-get //; s/^update -qq -o DPkg::Lock::Timeout=300$/update/' "$STUB_LOG" | paste -sd,)"
 done
 
 finish
