@@ -32,8 +32,8 @@ measure() {  # LABEL
       -v late_wakes="$(count "$work/wine" 'late wakes (more than a period)')" -v label="$1" 'BEGIN {
     added = stream - wine
     printf "%s: stream p99.9 %.1f us, plain thread under Wine %.1f us (ratio %.2f), natively %.1f us; late buffers %d, late wakes under Wine %d; the stream adds %.1f us, %.1f %% of a period: goal (under 10 %%) %s\n",
-           label, stream, wine, wine > 0 ? stream / wine : 0, native, late, late_wakes, added,
-           added / 30, added < 300 ? "met" : "missed"
+           label, stream, wine, (wine > 0 ? stream / wine : 0), native, late, late_wakes, added,
+           added / 30, (added < 300 ? "met" : "missed")
   }'
   return "$status"
 }
