@@ -20,9 +20,20 @@ if(WIN32)
   # Windows Vista is the oldest system the program supports.
   add_compile_definitions(_WIN32_WINNT=0x0600 WINVER=0x0600 UNICODE _UNICODE)
   if(MINGW)
-    # One self-contained executable: no libstdc++, libgcc or winpthread DLL beside it.
+    # One self-contained executable: no libstdc++, libgcc, winpthread or ssp DLL beside it.
+    # Terminal-server aware: the program keeps no per-user state in the Windows folder.
     add_link_options(-static -Wl,--subsystem,console:6.0 -Wl,--major-os-version,6
-                     -Wl,--minor-os-version,0 -Wl,--dynamicbase -Wl,--nxcompat)
+                     -Wl,--minor-os-version,0 -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware)
+    # Stack canaries in every function with an array or an address-taken local; the link
+    # needs the flag too, for the driver to add the protector's library (statically, above).
+    # (C and C++ only: the resource compiler shares these options but knows none of them.)
+    add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-fstack-protector-strong>")
+    add_link_options(-fstack-protector-strong)
+    # Reproducible: no link time in the PE header, and no source or build folder in the
+    # debug information (kept in a file of its own on release) or in __FILE__. The later
+    # map wins, so a build folder inside the sources maps to ./build.
+    add_link_options(-Wl,--no-insert-timestamp)
+    add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-g;-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.;-ffile-prefix-map=${CMAKE_BINARY_DIR}=./build>")
     if(CMAKE_SIZEOF_VOID_P EQUAL 8)
       add_link_options(-Wl,--high-entropy-va)
     endif()

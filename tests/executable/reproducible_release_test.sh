@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The release is reproducible and complete: two clones of the current commit at different
+# paths, built one after the other (so at different times) under different umasks, give the
+# same exe, debug file and zip, byte for byte; the zip holds its files in the set order, dated
+# from the commit, with fixed permissions, SHA256SUMS verifies them, and the shipped exe is
+# stripped, links its debug file and passes the file checks with that file's symbols.
+# Usage: reproducible_release_test.sh SOURCE_DIR OBJDUMP NM
+set -euo pipefail
+source_dir=$1
+objdump=$2
+nm=$3
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+commit=$(git -C "$source_dir" rev-parse HEAD)
+echo "release of commit $commit (uncommitted changes are not in it)"
+build_release() {  # CLONE UMASK: the product only, no GoogleTest, then the archive
+  git clone --quiet --local --no-checkout "$source_dir" "$1"
+  git -C "$1" checkout --quiet --detach "$commit"
+  (
+    cd "$1" && umask "$2" && unset SOURCE_DATE_EPOCH &&
+      "$source_dir/scripts/quietly" cmake --preset win32 -DEXCLUSIVE_TONE_TESTS=OFF &&
+      "$source_dir/scripts/quietly" cmake --build --preset win32 --target dist
+  )
+}
+first=$work/a/exclusive-tone
+second=$work/second-place/with-a-longer-name/exclusive-tone-copy
+build_release "$first" 022
+build_release "$second" 077
+
+name=exclusive-tone-$(sed -nE 's/^project\(exclusive_tone VERSION ([0-9.]+).*/\1/p' \
+  "$source_dir/CMakeLists.txt")-win32
+failed=0
+for file in build/win32/bin/exclusive-tone.exe build/dist/exclusive-tone.exe.debug \
+            "build/dist/$name.zip"; do
+  if ! cmp -s "$first/$file" "$second/$file"; then
+    failed=1
+    echo "FAILED reproducible: $file differs in $(cmp -l "$first/$file" "$second/$file" |
+      wc -l) bytes"
+  fi
+done
+
+# The archive's entries: name, date and mode, each on its line.
+expected_date=$(TZ=UTC date -d "@$(git -C "$first" log -1 --format=%ct)" '+%Y-%m-%d %H:%M')
+entries=$(python3 - "$first/build/dist/$name.zip" <<'EOF'
+import sys, zipfile
+for info in zipfile.ZipFile(sys.argv[1]).infolist():
+    print("%s %04d-%02d-%02d %02d:%02d %o" % ((info.filename,) + info.date_time[:5] +
+                                            (info.external_attr >> 16,)))
+EOF
+)
+expected_entries=$(for entry in exclusive-tone.exe:100755 README.txt:100644 LICENSE.txt:100644 \
+                                SHA256SUMS:100644; do
+  echo "$name/${entry%%:*} $expected_date ${entry##*:}"
+done)
+if [ "$entries" != "$expected_entries" ]; then
+  failed=1
+  printf 'FAILED archive entries:\n%s\nexpected:\n%s\n' "$entries" "$expected_entries"
+fi
+
+python3 -m zipfile -e "$first/build/dist/$name.zip" "$work/unpacked"
+shipped=$work/unpacked/$name
+(cd "$shipped" && sha256sum --strict -c SHA256SUMS) || failed=1
+if "$objdump" -h "$shipped/exclusive-tone.exe" | grep -qE ' \.debug_| \.symtab'; then
+  failed=1
+  echo "FAILED stripped: the shipped exe still carries debug information"
+fi
+if ! "$objdump" -h "$shipped/exclusive-tone.exe" | grep -q ' \.gnu_debuglink ' ||
+   ! strings -a "$shipped/exclusive-tone.exe" | grep -qx 'exclusive-tone\.exe\.debug'; then
+  failed=1
+  echo "FAILED debug link: the shipped exe names no exclusive-tone.exe.debug"
+fi
+debug_file=$first/build/dist/exclusive-tone.exe.debug
+"$here/check_executable.sh" "$objdump" "$shipped/exclusive-tone.exe" 32 || failed=1
+"$here/check_hardening.sh" "$objdump" "$nm" "$shipped/exclusive-tone.exe" 32 "$debug_file" ||
+  failed=1
+[ "$failed" = 0 ] && echo "the release is reproducible and complete"
+exit "$failed"
