@@ -49,12 +49,16 @@ annotated=$(
 )
 
 # The stack protector: its guard and handler in the image (linked in: no DLL brings them),
-# and main, whose tone generator lives on its stack, checking the guard.
+# and main, whose tone generator lives on its stack, reading the guard (directly, or through
+# the pointer to it that the runtime's pseudo-relocation keeps, .refptr).
 guard=$(awk '$3 ~ /^_?__stack_chk_guard$/ && $2 ~ /^[BbDd]$/ { sub(/^0+/, "", $1); print $1 }' \
+  <<<"$symbols")
+guard_pointer=$(awk '$3 ~ /^\.refptr\._?__stack_chk_guard$/ { sub(/^0+/, "", $1); print $1 }' \
   <<<"$symbols")
 if [ -z "$guard" ] || ! grep -qE ' [Tt] _?__stack_chk_fail$' <<<"$symbols"; then
   fail "stack protector: no guard or handler in the image"
-elif grep -qE "^_?main	.*(0x|# )$guard" <<<"$annotated"; then
+elif grep -qE "^_?main	.*(0x|# )(${guard}${guard_pointer:+|$guard_pointer})\b" <<<"$annotated"
+then
   passed=$((passed + 1))
 else
   fail "stack protector: main does not check the guard"
