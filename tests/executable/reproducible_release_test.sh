@@ -75,5 +75,6 @@ debug_file=$first/build/dist/exclusive-tone.exe.debug
 "$here/check_executable.sh" "$objdump" "$shipped/exclusive-tone.exe" 32 || failed=1
 "$here/check_hardening.sh" "$objdump" "$nm" "$shipped/exclusive-tone.exe" 32 "$debug_file" ||
   failed=1
-[ "$failed" = 0 ] && echo "the release is reproducible and complete"
+[ "$failed" = 0 ] && echo "the release is reproducible and complete:" \
+  "$(sha256sum "$first/build/dist/$name.zip" | cut -d' ' -f1) $name.zip"
 exit "$failed"
