@@ -6,7 +6,7 @@ SETUP := scripts/setup.sh
 QUIETLY := scripts/quietly
 TEST_LEGS := host host-sanitize host-clang host-i386 win64
 
-.PHONY: setup run run-wine test test-win32 build-win32 bench service-time soak clean format
+.PHONY: setup run run-wine test test-win32 build-win32 dist bench service-time soak clean format
 
 setup:
 	@$(SETUP)
@@ -24,6 +24,11 @@ run-wine: setup
 
 build-win32:
 	@$(QUIETLY) cmake --preset win32 && cmake --build --preset win32
+
+# The release: build/dist/exclusive-tone-<version>-win32.zip (the stripped 32-bit programs, the
+# text on use, the licence, SHA256SUMS) and each program's debug file beside it.
+dist: setup
+	@$(QUIETLY) cmake --preset win32 && cmake --build --preset win32 --target dist
 
 test: setup build-win32
 	@set -e; for leg in $(TEST_LEGS); do \
