@@ -117,9 +117,11 @@ HRESULT AudioClient::IsFormatSupported(AUDCLNT_SHAREMODE shareMode, const WAVEFO
                 "mode=" + std::to_string(shareMode) + " " + DescribeFormat(format) +
                     " closest=" + Pointer(closestMatch),
                 [&]() -> HRESULT {
+                    // No closest match is ever offered: exclusive mode has none, and shared
+                    // mode is not played here.
+                    if (closestMatch != nullptr) *closestMatch = nullptr;
                     if (format == nullptr) return E_POINTER;
                     if (!IsShareMode(shareMode)) return E_INVALIDARG;
-                    if (closestMatch != nullptr) *closestMatch = nullptr;  // none in exclusive mode
                     // Exclusive mode only: there is no mix engine to play shared streams.
                     if (shareMode != AUDCLNT_SHAREMODE_EXCLUSIVE) return E_NOTIMPL;
                     const std::vector<SampleFormat>& accepted = state_->config.acceptedFormats;
