@@ -2,7 +2,7 @@
 # The shipped player through its real imports and COM activation, on the endpoint DLL's device
 # profiles (tests/data/endpoint_profiles.tsv): its exact output and exit code, the tone it
 # delivered, no reference to the endpoint left when the process ended, and a row for every
-# profile the DLL knows. Usage: endpoint_profiles_test.sh 32|64 BIN-FOLDER RUNNER
+# profile the DLL knows; then a player that leaks its stream. Usage: endpoint_profiles_test.sh 32|64 BIN-FOLDER RUNNER
 set -uo pipefail
 arch=$1
 bin=$(realpath "$2")
@@ -69,5 +69,16 @@ while IFS=$'\t' read -r name profile options expected tone_seconds references; d
     done
   fi
 done <"$repo/tests/data/endpoint_profiles.tsv"
+
+# A player that returns with its stream running and every reference held still ends normally
+# (a time-out would show a hang at exit), and the log names what it left.
+output=$(timeout 120 "$repo/scripts/endpoint-play" --profile typical-hd --arch "$arch" --seconds 5 \
+         --keep-session --log "$work/run.log" "$bin/leaking_player.exe" 2>"$work/errors")
+status=$?
+check "leaking player: output" "" "$output"
+check "leaking player: exit code" 0 "$status"
+check "leaking player: references left at exit" \
+      "outstanding references: 4 (IAudioClient 1, IAudioRenderClient 1, IMMDevice 1, IMMDeviceEnumerator 1)" \
+      "$(tail -n 1 "$work/run.log" 2>/dev/null)"
 
 finish

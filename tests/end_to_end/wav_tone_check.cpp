@@ -1,5 +1,6 @@
 // Checks that a WAV file holds the player's tone from its first frame on, byte for byte, with
-// no gap or repeat: wav_tone_check FILE MINIMUM-SECONDS. Exits 0 when it does. The expected
+// no gap or repeat: wav_tone_check FILE LENGTH, where LENGTH is the least number of seconds it
+// must hold, or =FRAMES for exactly that many frames. Exits 0 when it does. The expected
 // bytes are made from the sines of the tone's first frames at 48 kHz that mpmath computed
 // (tests/data/tone/tone_start.txt), so nothing of the player, its sine included, decides them.
 
@@ -29,7 +30,7 @@ std::uint16_t Read16(const std::uint8_t* bytes) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: wav_tone_check FILE MINIMUM-SECONDS\n");
+        std::fprintf(stderr, "usage: wav_tone_check FILE MINIMUM-SECONDS|=FRAMES\n");
         return 2;
     }
     std::ifstream file(argv[1], std::ios::binary);
@@ -69,8 +70,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const auto frames = static_cast<std::uint32_t>(dataSize / frameBytes);
-    if (frames < std::atof(argv[2]) * rate) {
-        std::fprintf(stderr, "%s: only %u frames\n", argv[1], frames);
+    const bool exact = argv[2][0] == '=';
+    if (exact ? frames != std::strtoul(argv[2] + 1, nullptr, 10)
+              : frames < std::atof(argv[2]) * rate) {
+        std::fprintf(stderr, "%s: %u frames, not %s\n", argv[1], frames, argv[2]);
         return 1;
     }
     if (rate != tone_start::kRate || frames > tone_start::FrameCount()) {

@@ -91,6 +91,51 @@ const ProfileEntry kProfiles[] = {
          profile.failFormatAllocation = true;
          return profile;
      }},
+    {"check-then-refuse", kHdPeriod,
+     [] {
+         // A bad driver: its format check takes 24-bit, its Initialize takes nothing.
+         DeviceProfile profile{HdAudio()};
+         profile.config.initializableFormats = std::vector<virtual_endpoint::SampleFormat>{};
+         return profile;
+     }},
+    {"no-events", kHdPeriod,
+     [] {
+         // A USB interface that starts but never sets the event: only the pre-roll is played.
+         DeviceProfile profile{HdAudio()};
+         profile.neverSignals = true;
+         return profile;
+     }},
+    {"exclusive-disabled", kHdPeriod,
+     [] {
+         // The user has turned off "Allow applications to take exclusive control".
+         DeviceProfile profile{HdAudio()};
+         profile.config.acceptedFormats = {};
+         profile.config.refusal = AUDCLNT_E_EXCLUSIVE_MODE_NOT_ALLOWED;
+         profile.config.initializeRefusal = AUDCLNT_E_EXCLUSIVE_MODE_NOT_ALLOWED;
+         return profile;
+     }},
+    {"create-failed", kHdPeriod,
+     [] {
+         DeviceProfile profile{HdAudio()};
+         profile.config.initializableFormats = std::vector<virtual_endpoint::SampleFormat>{};
+         profile.config.initializeRefusal = AUDCLNT_E_ENDPOINT_CREATE_FAILED;
+         return profile;
+     }},
+    {"quad-16bit", kHdPeriod,
+     [] {
+         // A game controller's headset output: 4-channel 16-bit only.
+         DeviceProfile profile{HdAudio()};
+         profile.config.channels = 4;
+         profile.config.acceptedFormats = {{16, 16}};
+         return profile;
+     }},
+    {"irregular-events", kHdPeriod,
+     [] {
+         // A USB dock: events up to half a period early or late, now and then two at once.
+         DeviceProfile profile{HdAudio()};
+         profile.config.irregularEvents = true;
+         return profile;
+     }},
 };
 
 }  // namespace
@@ -102,7 +147,7 @@ std::optional<DeviceProfile> FindDeviceProfile(const std::string& name, StreamLe
         const auto events = static_cast<std::uint64_t>(std::max(
             1.0, std::ceil(length.seconds * 1e7 / static_cast<double>(entry.streamPeriod))));
         profile.config.pacing = length.pacing;
-        profile.config.eventLimit = events;
+        profile.config.eventLimit = profile.neverSignals ? 0 : events;
         if (profile.removedHalfway) profile.config.removalAfterEvents = (events + 1) / 2;
         return profile;
     }

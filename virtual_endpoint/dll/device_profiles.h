@@ -23,6 +23,8 @@ struct DeviceProfile {
     bool failFormatAllocation = false;
     // The device goes away half-way through the stream, whatever its length.
     bool removedHalfway = false;
+    // The stream starts but the event is never set, whatever its length.
+    bool neverSignals = false;
 };
 
 // The profile of that name, with the stream's events limited to the given length; none for an

@@ -3,7 +3,6 @@
 // a device profile chosen through the environment (see endpoint_settings.h); with no profile
 // set it hands out Wine's own enumerator, so the prefix behaves as without it.
 
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,10 +34,6 @@ HRESULT SystemClassObject(REFCLSID clsid, REFIID iid, void** object) {
     return function(clsid, iid, object);
 }
 
-void Complain(const std::string& message) {
-    std::fprintf(stderr, "exclusive-tone-endpoint: %s\n", message.c_str());
-}
-
 }  // namespace
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
@@ -50,14 +45,14 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
     if (session == nullptr) {
         const endpoint_dll::SettingsReading reading = endpoint_dll::ReadEndpointSettings();
         if (!reading.error.empty()) {
-            Complain(reading.error);
+            endpoint_dll::Complain(reading.error);
             return CLASS_E_CLASSNOTAVAILABLE;
         }
         if (reading.settings.profile.empty()) return SystemClassObject(clsid, iid, object);
         std::string error;
         session = endpoint_dll::EndpointSession::Open(reading.settings, error).release();
         if (session == nullptr) {
-            Complain(error);
+            endpoint_dll::Complain(error);
             return CLASS_E_CLASSNOTAVAILABLE;
         }
     }
@@ -71,11 +66,14 @@ STDAPI DllCanUnloadNow() {
     return session == nullptr ? S_OK : S_FALSE;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    // The player has returned from its stream and released the endpoint by now; the C runtime
-    // this DLL uses is still loaded, as it was loaded before it.
-    if (reason == DLL_PROCESS_DETACH && session != nullptr && !session->WriteOutputs()) {
-        Complain("cannot write the WAV file or the call log");
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    // Under the loader lock, at process exit (reserved is then not null): every other thread
+    // has been ended, maybe holding a lock, so nothing here waits on one. The session wrote its
+    // files when the player released the device; it writes them now only for a player that
+    // leaked references. Without a session the DLL is only unloaded: nothing to do.
+    if (reason == DLL_PROCESS_DETACH && reserved != nullptr && session != nullptr &&
+        !session->FinishAtProcessExit()) {
+        endpoint_dll::Complain("cannot write the WAV file or the call log");
     }
     return TRUE;
 }

@@ -7,25 +7,42 @@
 namespace endpoint_dll {
 namespace {
 
-virtual_endpoint::EndpointConfig WithCallRecording(virtual_endpoint::EndpointConfig config,
-                                                   bool record) {
+virtual_endpoint::EndpointConfig WithOutputs(virtual_endpoint::EndpointConfig config, bool record,
+                                             std::function<void()> allReleased) {
     // Recording costs allocations on the player's thread: only when someone reads the calls.
     config.recordCalls = record;
+    config.allReleased = std::move(allReleased);
     return config;
 }
 
-bool WriteCallLog(const std::string& path, const virtual_endpoint::VirtualEndpoint& endpoint) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");  // lines end in \n, as Linux tools read them
-    if (file == nullptr) return false;
-    for (const virtual_endpoint::CallRecord& call : endpoint.Calls()) {
-        std::fprintf(file, "%s(%s) -> 0x%08lx\n", call.method.c_str(), call.arguments.c_str(),
-                     static_cast<unsigned long>(call.result));
+// One line per call, then the references the player still holds, named by interface when
+// there are any: "outstanding references: 2 (IAudioClient 1, IMMDevice 1)".
+std::vector<std::uint8_t> CallLog(const virtual_endpoint::EndpointSnapshot& snapshot) {
+    std::string log;
+    char result[16];
+    for (const virtual_endpoint::CallRecord& call : snapshot.calls) {
+        std::snprintf(result, sizeof result, "0x%08lx",
+                      static_cast<unsigned long>(call.result) & 0xFFFFFFFFul);
+        log += call.method + "(" + call.arguments + ") -> " + result + "\n";
     }
-    std::fprintf(file, "outstanding references: %ld\n", endpoint.OutstandingReferences());
-    return std::fclose(file) == 0;
+    log += "outstanding references: " + std::to_string(snapshot.outstandingReferences);
+    std::string held;
+    for (const auto& [interfaceName, count] : snapshot.outstandingByInterface) {
+        held += (held.empty() ? "" : ", ") + interfaceName + " " + std::to_string(count);
+    }
+    if (!held.empty()) log += " (" + held + ")";
+    log += "\n";  // lines end in \n, as Linux tools read them
+    return {log.begin(), log.end()};
 }
 
 }  // namespace
+
+void Complain(const std::string& message) {
+    const std::string line = "exclusive-tone-endpoint: " + message + "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line.data(), static_cast<DWORD>(line.size()),
+              &written, nullptr);
+}
 
 std::unique_ptr<EndpointSession> EndpointSession::Open(const EndpointSettings& settings,
                                                        std::string& error) {
@@ -53,22 +70,34 @@ std::unique_ptr<EndpointSession> EndpointSession::Open(const EndpointSettings& s
 
 EndpointSession::EndpointSession(const EndpointSettings& settings, const DeviceProfile& profile)
     : settings_(settings),
-      endpoint_(WithCallRecording(profile.config,
-                                  !settings.logPath.empty() || profile.failFormatAllocation)) {}
+      endpoint_(WithOutputs(profile.config,
+                            !settings.logPath.empty() || profile.failFormatAllocation,
+                            [this] { AllReleased(); })) {}
 
 HRESULT EndpointSession::GetClassObject(REFIID iid, void** object) {
     return endpoint_.GetClassObject(iid, object);
 }
 
-bool EndpointSession::WriteOutputs() {
-    if (written_) return true;
+void EndpointSession::AllReleased() {
+    // On the player's thread, in its last Release: the usual locks are safe here.
+    if (!WriteOutputs(endpoint_.Snapshot())) Complain("cannot write the WAV file or the call log");
     written_ = true;
+}
+
+bool EndpointSession::FinishAtProcessExit() {
+    const virtual_endpoint::EndpointSnapshot snapshot = endpoint_.SnapshotAtProcessExit();
+    if (written_ && snapshot.outstandingReferences == 0) return true;
+    return WriteOutputs(snapshot);
+}
+
+bool EndpointSession::WriteOutputs(const virtual_endpoint::EndpointSnapshot& snapshot) const {
     bool ok = true;
-    const std::optional<WAVEFORMATEXTENSIBLE> format = endpoint_.StreamFormat();
-    if (!settings_.wavPath.empty() && format) {
-        ok = virtual_endpoint::WriteWavFile(settings_.wavPath, *format, endpoint_.CapturedBytes());
+    if (!settings_.wavPath.empty() && snapshot.format) {
+        ok = virtual_endpoint::WriteWavFile(settings_.wavPath, *snapshot.format, snapshot.captured);
     }
-    if (!settings_.logPath.empty()) ok = WriteCallLog(settings_.logPath, endpoint_) && ok;
+    if (!settings_.logPath.empty()) {
+        ok = virtual_endpoint::WriteWholeFile(settings_.logPath, CallLog(snapshot)) && ok;
+    }
     return ok;
 }
 

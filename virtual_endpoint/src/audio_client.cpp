@@ -10,9 +10,47 @@ namespace virtual_endpoint {
 namespace {
 
 constexpr DWORD kFramesPerSecond = 48000;
-constexpr WORD kChannels = 2;
-constexpr DWORD kFrontLeftAndRight = SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
 constexpr std::uint8_t kUnwrittenByte = 0xCD;  // what the player finds in a lent buffer
+// Every stream and session flag that Initialize knows; any other bit is an invalid argument.
+constexpr DWORD kKnownStreamFlags =
+    AUDCLNT_STREAMFLAGS_CROSSPROCESS | AUDCLNT_STREAMFLAGS_LOOPBACK |
+    AUDCLNT_STREAMFLAGS_EVENTCALLBACK | AUDCLNT_STREAMFLAGS_NOPERSIST |
+    AUDCLNT_STREAMFLAGS_RATEADJUST | AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY |
+    AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM | AUDCLNT_SESSIONFLAGS_EXPIREWHENUNOWNED |
+    AUDCLNT_SESSIONFLAGS_DISPLAY_HIDE | AUDCLNT_SESSIONFLAGS_DISPLAY_HIDEWHENEXPIRED;
+
+bool IsShareMode(AUDCLNT_SHAREMODE mode) {
+    return mode == AUDCLNT_SHAREMODE_SHARED || mode == AUDCLNT_SHAREMODE_EXCLUSIVE;
+}
+
+// The speakers of a device or a plain format of that many channels.
+DWORD ChannelMask(WORD channels) {
+    switch (channels) {
+        case 1:
+            return SPEAKER_FRONT_CENTER;
+        case 2:
+            return SPEAKER_FRONT_LEFT | SPEAKER_FRONT_RIGHT;
+        case 4:
+            return KSAUDIO_SPEAKER_QUAD;
+        default:
+            return 0;
+    }
+}
+
+WAVEFORMATEXTENSIBLE ExtensibleFormat(WORD channels, WORD bits, WORD validBits, const GUID& type) {
+    WAVEFORMATEXTENSIBLE format{};
+    format.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+    format.Format.nChannels = channels;
+    format.Format.nSamplesPerSec = kFramesPerSecond;
+    format.Format.wBitsPerSample = bits;
+    format.Format.nBlockAlign = static_cast<WORD>(channels * bits / 8);
+    format.Format.nAvgBytesPerSec = kFramesPerSecond * format.Format.nBlockAlign;
+    format.Format.cbSize = sizeof format - sizeof format.Format;
+    format.Samples.wValidBitsPerSample = validBits;
+    format.dwChannelMask = ChannelMask(channels);
+    format.SubFormat = type;
+    return format;
+}
 
 std::string DescribeFormat(const WAVEFORMATEX* format) {
     if (format == nullptr) return "null";
@@ -37,23 +75,40 @@ std::string DescribeFormat(const WAVEFORMATEX* format) {
 AudioClient::AudioClient(std::shared_ptr<State> state)
     : ComObject(std::move(state), "IAudioClient") {}
 
-AudioClient::~AudioClient() { StopPacing(); }
+AudioClient::~AudioClient() {
+    StopPacing();
+    if (event_ != nullptr) CloseHandle(event_);
+}
 
-bool AudioClient::Accepts(const WAVEFORMATEX* format) const {
-    if (format->wFormatTag != WAVE_FORMAT_EXTENSIBLE || format->cbSize < 22) return false;
-    const auto* extensible = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(format);
-    const bool consistent =
-        format->nChannels == kChannels && format->nSamplesPerSec == kFramesPerSecond &&
-        format->nBlockAlign == format->nChannels * format->wBitsPerSample / 8 &&
-        format->nAvgBytesPerSec == format->nSamplesPerSec * format->nBlockAlign &&
-        extensible->dwChannelMask == kFrontLeftAndRight &&
-        extensible->SubFormat == KSDATAFORMAT_SUBTYPE_PCM;
-    if (!consistent) return false;
-    const SampleFormat offered{format->wBitsPerSample, extensible->Samples.wValidBitsPerSample};
-    for (const SampleFormat& accepted : state_->config.acceptedFormats) {
-        if (accepted == offered) return true;
+std::optional<WAVEFORMATEXTENSIBLE> AudioClient::Accepts(
+    const WAVEFORMATEX* format, const std::vector<SampleFormat>& formats) const {
+    WAVEFORMATEXTENSIBLE offered{};
+    if (format->wFormatTag == WAVE_FORMAT_PCM && format->nChannels >= 1 && format->nChannels <= 2) {
+        // Plain PCM (its cbSize is ignored) describes what its extensible twin does.
+        offered = ExtensibleFormat(format->nChannels, format->wBitsPerSample,
+                                   format->wBitsPerSample, KSDATAFORMAT_SUBTYPE_PCM);
+        std::memcpy(&offered.Format, format, sizeof offered.Format);
+        offered.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+        offered.Format.cbSize = sizeof offered - sizeof offered.Format;
+    } else if (format->wFormatTag == WAVE_FORMAT_EXTENSIBLE &&
+               format->cbSize >= sizeof offered - sizeof offered.Format) {
+        std::memcpy(&offered, format, sizeof offered);
+    } else {
+        return std::nullopt;
     }
-    return false;
+    const WAVEFORMATEX& plain = offered.Format;
+    const bool consistent = plain.nChannels == state_->config.channels &&
+                            plain.nSamplesPerSec == kFramesPerSecond &&
+                            plain.nBlockAlign == plain.nChannels * plain.wBitsPerSample / 8 &&
+                            plain.nAvgBytesPerSec == plain.nSamplesPerSec * plain.nBlockAlign &&
+                            offered.dwChannelMask == ChannelMask(state_->config.channels) &&
+                            offered.SubFormat == KSDATAFORMAT_SUBTYPE_PCM;
+    if (!consistent) return std::nullopt;
+    const SampleFormat sample{plain.wBitsPerSample, offered.Samples.wValidBitsPerSample};
+    for (const SampleFormat& accepted : formats) {
+        if (accepted == sample) return offered;
+    }
+    return std::nullopt;
 }
 
 HRESULT AudioClient::IsFormatSupported(AUDCLNT_SHAREMODE shareMode, const WAVEFORMATEX* format,
@@ -62,10 +117,15 @@ HRESULT AudioClient::IsFormatSupported(AUDCLNT_SHAREMODE shareMode, const WAVEFO
                 "mode=" + std::to_string(shareMode) + " " + DescribeFormat(format) +
                     " closest=" + Pointer(closestMatch),
                 [&]() -> HRESULT {
+                    // No closest match is ever offered: exclusive mode has none, and shared
+                    // mode is not played here.
+                    if (closestMatch != nullptr) *closestMatch = nullptr;
                     if (format == nullptr) return E_POINTER;
-                    if (closestMatch != nullptr) *closestMatch = nullptr;  // none in exclusive mode
+                    if (!IsShareMode(shareMode)) return E_INVALIDARG;
+                    // Exclusive mode only: there is no mix engine to play shared streams.
                     if (shareMode != AUDCLNT_SHAREMODE_EXCLUSIVE) return E_NOTIMPL;
-                    return Accepts(format) ? S_OK : state_->config.refusal;
+                    const std::vector<SampleFormat>& accepted = state_->config.acceptedFormats;
+                    return Accepts(format, accepted) ? S_OK : state_->config.refusal;
                 });
 }
 
@@ -93,8 +153,12 @@ HRESULT AudioClient::Initialize(AUDCLNT_SHAREMODE shareMode, DWORD streamFlags,
             return AUDCLNT_E_DEVICE_IN_USE;
         }
         if (format == nullptr) return E_POINTER;
-        if (shareMode != AUDCLNT_SHAREMODE_EXCLUSIVE) return E_NOTIMPL;
-        if (!Accepts(format)) return AUDCLNT_E_UNSUPPORTED_FORMAT;
+        if (!IsShareMode(shareMode) || (streamFlags & ~kKnownStreamFlags) != 0) return E_INVALIDARG;
+        if (shareMode != AUDCLNT_SHAREMODE_EXCLUSIVE) return E_NOTIMPL;  // exclusive mode only
+        const EndpointConfig& config = state_->config;
+        const std::optional<WAVEFORMATEXTENSIBLE> accepted =
+            Accepts(format, config.initializableFormats.value_or(config.acceptedFormats));
+        if (!accepted) return config.initializeRefusal;
         const bool eventDriven = (streamFlags & AUDCLNT_STREAMFLAGS_EVENTCALLBACK) != 0;
         if (eventDriven && bufferDuration != periodicity) {
             return AUDCLNT_E_BUFDURATION_PERIOD_NOT_EQUAL;
@@ -115,7 +179,7 @@ HRESULT AudioClient::Initialize(AUDCLNT_SHAREMODE shareMode, DWORD streamFlags,
         initialized_ = true;
         alignedFrameCount_.reset();
         eventDriven_ = eventDriven;
-        std::memcpy(&format_, format, sizeof format_);
+        format_ = *accepted;
         bufferFrameCount_ = frames;
         period_ = period;
         buffer_.assign(std::size_t{frames} * format->nBlockAlign, kUnwrittenByte);
@@ -168,8 +232,17 @@ HRESULT AudioClient::GetCurrentPadding(UINT32* paddingFrames) {
 
 HRESULT AudioClient::GetMixFormat(WAVEFORMATEX** deviceFormat) {
     return Call("GetMixFormat", "", [&]() -> HRESULT {
-        if (deviceFormat != nullptr) *deviceFormat = nullptr;
-        return E_NOTIMPL;  // exclusive mode only: there is no mix engine
+        if (deviceFormat == nullptr) return E_POINTER;
+        *deviceFormat = nullptr;
+        // What the platform's audio engine mixes in, whatever the device plays exclusively:
+        // 32-bit float at the device's rate, with its channels.
+        const WAVEFORMATEXTENSIBLE mix =
+            ExtensibleFormat(state_->config.channels, 32, 32, KSDATAFORMAT_SUBTYPE_IEEE_FLOAT);
+        void* block = CoTaskMemAlloc(sizeof mix);  // the caller frees it with CoTaskMemFree
+        if (block == nullptr) return E_OUTOFMEMORY;
+        std::memcpy(block, &mix, sizeof mix);
+        *deviceFormat = static_cast<WAVEFORMATEX*>(block);
+        return S_OK;
     });
 }
 
@@ -177,9 +250,19 @@ HRESULT AudioClient::SetEventHandle(HANDLE eventHandle) {
     state_->SetLastEventHandle(eventHandle);
     return Call("SetEventHandle", "event=" + Pointer(eventHandle), [&]() -> HRESULT {
         if (!initialized_) return AUDCLNT_E_NOT_INITIALIZED;
-        if (!eventDriven_) return AUDCLNT_E_EVENTHANDLE_NOT_EXPECTED;
         if (eventHandle == nullptr) return E_INVALIDARG;
-        event_ = eventHandle;
+        if (!eventDriven_) return AUDCLNT_E_EVENTHANDLE_NOT_EXPECTED;
+        // Windows 10 and later refuse a second handle so; older versions with
+        // HRESULT_FROM_WIN32(ERROR_INVALID_NAME).
+        if (event_ != nullptr) return E_UNEXPECTED;
+        // The audio service sets the event through a handle of its own: a player that closes
+        // its handle while the stream runs leaves it setting the same event, never another.
+        HANDLE own = nullptr;
+        if (!DuplicateHandle(GetCurrentProcess(), eventHandle, GetCurrentProcess(), &own, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS)) {
+            return HRESULT_FROM_WIN32(GetLastError());
+        }
+        event_ = own;
         return S_OK;
     });
 }
@@ -203,11 +286,12 @@ HRESULT AudioClient::Start() {
         if (eventDriven_ && event_ == nullptr) return AUDCLNT_E_EVENTHANDLE_NOT_SET;
         running_ = true;
         state_->RestartClock();
+        schedule_ = EventSchedule(state_->config.irregularEvents);
         if (state_->config.pacing == Pacing::kRealTime) {
             stopRequested_ = false;
             pacer_ = std::thread([this] { Pace(); });
         } else {
-            SetPeriodEvent();
+            SetPeriodEvents(schedule_.Next().events);
         }
         return S_OK;
     });
@@ -227,6 +311,8 @@ HRESULT AudioClient::Reset() {
     return Call("Reset", "", [&]() -> HRESULT {
         if (!initialized_) return AUDCLNT_E_NOT_INITIALIZED;
         if (running_) return AUDCLNT_E_NOT_STOPPED;
+        if (lentFrames_) return AUDCLNT_E_BUFFER_OPERATION_PENDING;
+        bufferFree_ = true;  // what was queued is dropped: a pre-roll may follow
         return S_OK;
     });
 }
@@ -237,9 +323,9 @@ HRESULT AudioClient::LendBuffer(UINT32 frameCount, BYTE** data) {
     const std::optional<std::uint64_t>& removal = state_->config.removalAfterEvents;
     if (removal && events >= *removal) return AUDCLNT_E_DEVICE_INVALIDATED;
     if (lentFrames_) return AUDCLNT_E_OUT_OF_ORDER;
-    if (frameCount > bufferFrameCount_ || freeBuffers_ == 0) return AUDCLNT_E_BUFFER_TOO_LARGE;
+    if (frameCount > bufferFrameCount_) return AUDCLNT_E_BUFFER_TOO_LARGE;
     if (eventDriven_ && frameCount != bufferFrameCount_) return AUDCLNT_E_BUFFER_SIZE_ERROR;
-    --freeBuffers_;
+    if (!bufferFree_.exchange(false)) return AUDCLNT_E_BUFFER_TOO_LARGE;
     std::fill(buffer_.begin(), buffer_.end(), kUnwrittenByte);
     lentFrames_ = frameCount;
     *data = buffer_.data();
@@ -249,45 +335,51 @@ HRESULT AudioClient::LendBuffer(UINT32 frameCount, BYTE** data) {
 HRESULT AudioClient::TakeBuffer(UINT32 frameCount, DWORD flags) {
     if (!lentFrames_) return AUDCLNT_E_OUT_OF_ORDER;
     if (frameCount > *lentFrames_) return AUDCLNT_E_INVALID_SIZE;
+    // In exclusive event mode the whole buffer is played: it goes back whole or not at all.
+    if (eventDriven_ && frameCount < *lentFrames_) return AUDCLNT_E_BUFFER_SIZE_ERROR;
     if ((flags & ~DWORD{AUDCLNT_BUFFERFLAGS_SILENT}) != 0) return E_INVALIDARG;
     if (running_) state_->NoteBufferReleased();  // before the endpoint's own work on it
     const std::size_t bytes = std::size_t{frameCount} * format_.Format.nBlockAlign;
     if ((flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0) std::fill_n(buffer_.begin(), bytes, 0);
     state_->Capture(buffer_.data(), bytes);
     lentFrames_.reset();
-    if (running_ && state_->config.pacing == Pacing::kOnDemand) SetPeriodEvent();
+    if (running_ && state_->config.pacing == Pacing::kOnDemand) {
+        SetPeriodEvents(schedule_.Next().events);
+    }
     return S_OK;
 }
 
-void AudioClient::SetPeriodEvent() {
+void AudioClient::SetPeriodEvents(unsigned events) {
     const std::optional<std::uint64_t>& limit = state_->config.eventLimit;
-    if (limit && state_->EventsSet() >= *limit) return;
-    int free = freeBuffers_;
-    while (free < 2 && !freeBuffers_.compare_exchange_weak(free, free + 1)) {
+    for (unsigned event = 0; event < events; ++event) {
+        if (limit && state_->EventsSet() >= *limit) return;
+        bufferFree_ = true;  // see bufferFree_: one buffer free, however many events came
+        state_->NoteEventSet();
+        SetEvent(event_);
     }
-    state_->NoteEventSet();
-    SetEvent(event_);
 }
 
 void AudioClient::Pace() {
     // The device clock of a real endpoint runs in the audio engine at the highest priority.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     const double periodMicroseconds = static_cast<double>(period_) / 10.0;
-    double due = state_->MicrosecondsSinceStart();
-    while (!stopRequested_) {
-        SetPeriodEvent();
-        due += periodMicroseconds;
-        // A clock that was itself held up starts its next period afresh rather than setting
-        // the missed events in a burst, which no hardware does.
-        double remaining = due - state_->MicrosecondsSinceStart();
+    EventSchedule schedule(state_->config.irregularEvents);
+    double start = state_->MicrosecondsSinceStart();
+    for (bool first = true; !stopRequested_; first = false) {
+        const EventSchedule::Burst burst = schedule.Next();
+        double remaining =
+            start + burst.due * periodMicroseconds - state_->MicrosecondsSinceStart();
+        // A clock that was itself held up goes on from now rather than setting the missed
+        // events in a burst, which no hardware does.
         if (remaining < 0) {
-            due -= remaining;
+            start -= remaining;
             remaining = 0;
         }
-        // Millisecond sleeps, at least one between events: each event may come up to a
-        // millisecond early or late, but the periods average out exactly, and the clock
-        // leaves the cores to the player and the system.
-        Sleep(std::max<DWORD>(1, static_cast<DWORD>(remaining / 1000.0 + 0.5)));
+        // Millisecond sleeps, at least one between events after the first: each event may
+        // come up to a millisecond early or late, but the periods average out exactly, and the
+        // clock leaves the cores to the player and the system.
+        if (!first) Sleep(std::max<DWORD>(1, static_cast<DWORD>(remaining / 1000.0 + 0.5)));
+        if (!stopRequested_) SetPeriodEvents(burst.events);
     }
 }
 

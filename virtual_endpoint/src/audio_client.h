@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "com_object.h"
+#include "virtual_endpoint/event_schedule.h"
 
 namespace virtual_endpoint {
 
@@ -37,11 +38,14 @@ class AudioClient : public ComObject<IAudioClient> {
 
   private:
     ~AudioClient() override;
-    bool Accepts(const WAVEFORMATEX* format) const;
+    // The extensible form of format when it is one the device's channels and rate take, as
+    // PCM of one of formats (a plain WAVEFORMATEX of 1 or 2 channels stands for its twin).
+    std::optional<WAVEFORMATEXTENSIBLE> Accepts(const WAVEFORMATEX* format,
+                                                const std::vector<SampleFormat>& formats) const;
     // Whether the device is locked, locking it first when this client's exclusive Initialize
     // has failed before.
     bool LockedOut();
-    void SetPeriodEvent();
+    void SetPeriodEvents(unsigned events);
     void StopPacing();
     void Pace();
 
@@ -53,12 +57,20 @@ class AudioClient : public ComObject<IAudioClient> {
     WAVEFORMATEXTENSIBLE format_{};
     UINT32 bufferFrameCount_ = 0;
     REFERENCE_TIME period_ = 0;
+    // The endpoint's own duplicate of the player's event, which the player may close.
     HANDLE event_ = nullptr;
     std::vector<std::uint8_t> buffer_;
     std::optional<UINT32> lentFrames_;
-    // Exclusive event mode alternates two buffers and each event frees one for writing: one is
-    // free for the pre-roll, each event frees one more, and at most both can be free.
-    std::atomic<int> freeBuffers_{1};
+    // Exclusive event mode alternates two buffers, and each event means one whole buffer is
+    // free. One is free for the pre-roll. Once running, the device always plays one of the two,
+    // so at most one is free: an event frees the buffer just played when the player has queued
+    // the other, and an event that comes before the player has refilled the free buffer (the
+    // second of a pair, or one the player was late for) frees nothing more. The event being
+    // auto-reset, the player then wakes once for both and finds one free buffer, so every frame
+    // it writes is received once, in order.
+    std::atomic<bool> bufferFree_{true};
+    // The schedule of events set on demand; the real-time clock thread keeps its own.
+    EventSchedule schedule_{false};
     std::atomic<bool> running_{false};
     std::atomic<bool> stopRequested_{false};
     std::thread pacer_;

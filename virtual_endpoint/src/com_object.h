@@ -22,7 +22,7 @@ class ComObject : public Interface {
     ComObject(std::shared_ptr<State> state, const char* interfaceName,
               Holder holder = Holder::kPlayer)
         : state_(std::move(state)), name_(interfaceName), player_(holder == Holder::kPlayer) {
-        if (player_) state_->AddOutstanding(1);  // the reference its creator hands out
+        if (player_) state_->AddOutstanding(name_, 1);  // the reference its creator hands out
     }
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
@@ -41,7 +41,7 @@ class ComObject : public Interface {
     ULONG STDMETHODCALLTYPE AddRef() override {
         const ULONG count = ++references_;
         if (player_) {
-            state_->AddOutstanding(1);
+            state_->AddOutstanding(name_, 1);
             state_->Record(name_ + "::AddRef", "", static_cast<HRESULT>(count));
         }
         return count;
@@ -49,11 +49,14 @@ class ComObject : public Interface {
 
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG count = --references_;
+        const std::shared_ptr<State> state = state_;  // outlives this object
+        long playerReferencesLeft = -1;
         if (player_) {
-            state_->AddOutstanding(-1);
-            state_->Record(name_ + "::Release", "", static_cast<HRESULT>(count));
+            playerReferencesLeft = state->AddOutstanding(name_, -1);
+            state->Record(name_ + "::Release", "", static_cast<HRESULT>(count));
         }
         if (count == 0) delete this;
+        if (playerReferencesLeft == 0) state->NoteAllReleased();
         return count;
     }
 

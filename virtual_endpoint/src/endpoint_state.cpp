@@ -12,7 +12,12 @@ namespace {
 const char* const kFaultableMethods[] = {
     "IClassFactory::CreateInstance",
     "IMMDeviceEnumerator::GetDefaultAudioEndpoint",
+    "IMMDeviceEnumerator::EnumAudioEndpoints",
+    "IMMDeviceEnumerator::GetDevice",
+    "IMMDeviceCollection::GetCount",
+    "IMMDeviceCollection::Item",
     "IMMDevice::Activate",
+    "IMMDevice::GetId",
     "IAudioClient::Initialize",
     "IAudioClient::GetBufferSize",
     "IAudioClient::GetStreamLatency",
@@ -73,9 +78,17 @@ void State::Record(const std::string& method, std::string arguments, HRESULT res
     calls.push_back({method, std::move(arguments), result});
 }
 
-void State::AddOutstanding(long delta) {
+long State::AddOutstanding(const std::string& interfaceName, long delta) {
     std::lock_guard<std::mutex> lock(mutex);
+    long& ofInterface = outstandingByInterface[interfaceName];
+    ofInterface += delta;
+    if (ofInterface == 0) outstandingByInterface.erase(interfaceName);
     outstanding += delta;
+    return outstanding;
+}
+
+void State::NoteAllReleased() {
+    if (config.allReleased) config.allReleased();
 }
 
 void State::Capture(const std::uint8_t* bytes, std::size_t size) {

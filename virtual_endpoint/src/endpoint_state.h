@@ -21,7 +21,11 @@ struct VirtualEndpoint::State {
     // Whether every fault names a method that runs through RunCall, at an occurrence from 1.
     bool FaultsCanFire() const;
     void Record(const std::string& method, std::string arguments, HRESULT result);
-    void AddOutstanding(long delta);
+    // Counts references of the player's to one of interface's objects; returns the number of
+    // the player's references left in all.
+    long AddOutstanding(const std::string& interfaceName, long delta);
+    // The player's last reference has just gone: tells config.allReleased, outside the lock.
+    void NoteAllReleased();
     void Capture(const std::uint8_t* bytes, std::size_t size);
     void RememberFormat(const WAVEFORMATEXTENSIBLE& format);
     // The event was just set by the stream: one more period begins.
@@ -38,6 +42,7 @@ struct VirtualEndpoint::State {
     std::map<std::string, unsigned> callCounts;
     std::vector<bool> faultFired;  // beside config.faults
     long outstanding = 0;
+    std::map<std::string, long> outstandingByInterface;
     std::vector<std::uint8_t> captured;
     std::optional<WAVEFORMATEXTENSIBLE> format;
     std::uint64_t eventsSet = 0;

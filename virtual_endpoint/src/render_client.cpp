@@ -10,8 +10,10 @@ RenderClient::RenderClient(std::shared_ptr<State> state, AudioClient* client)
 RenderClient::~RenderClient() { client_->Drop(); }
 
 HRESULT RenderClient::GetBuffer(UINT32 frameCount, BYTE** data) {
-    return Call("GetBuffer", "frames=" + std::to_string(frameCount) + " data=" + Pointer(data),
-                [&] { return client_->LendBuffer(frameCount, data); });
+    const std::string arguments = "frames=" + std::to_string(frameCount) + " data=" + Pointer(data);
+    // The documentation leaves the pointer alone on failure, but Windows sets it to null.
+    if (data != nullptr) *data = nullptr;
+    return Call("GetBuffer", arguments, [&] { return client_->LendBuffer(frameCount, data); });
 }
 
 HRESULT RenderClient::ReleaseBuffer(UINT32 frameCount, DWORD flags) {

@@ -96,6 +96,24 @@ HANDLE VirtualEndpoint::LastEventHandle() const {
     return state_->lastEventHandle;
 }
 
+namespace {
+
+EndpointSnapshot Copy(const State& state) {
+    return {state.calls, state.outstanding, state.outstandingByInterface, state.format,
+            state.captured};
+}
+
+}  // namespace
+
+EndpointSnapshot VirtualEndpoint::Snapshot() const {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    return Copy(*state_);
+}
+
+EndpointSnapshot VirtualEndpoint::SnapshotAtProcessExit() const {
+    return Copy(*state_);  // no lock: see the declaration
+}
+
 std::optional<HRESULT> VirtualEndpoint::TakeFault(const std::string& method) {
     return state_->TakeFault(method);
 }

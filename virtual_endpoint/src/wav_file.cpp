@@ -1,6 +1,3 @@
-#include <cstdio>
-#include <cstring>
-
 #include "virtual_endpoint/virtual_endpoint.h"
 
 namespace virtual_endpoint {
@@ -19,24 +16,34 @@ void PutTag(std::vector<std::uint8_t>& out, const char* tag) {
 bool WriteWavFile(const std::string& path, const WAVEFORMATEXTENSIBLE& format,
                   const std::vector<std::uint8_t>& bytes) {
     // RIFF/WAVE with the 40-byte extensible format record as the fmt chunk.
-    std::vector<std::uint8_t> header;
+    std::vector<std::uint8_t> contents;
     const auto formatSize = static_cast<std::uint32_t>(sizeof format);
     const auto dataSize = static_cast<std::uint32_t>(bytes.size());
-    PutTag(header, "RIFF");
-    PutLittleEndian(header, 4 + 8 + formatSize + 8 + dataSize, 4);
-    PutTag(header, "WAVE");
-    PutTag(header, "fmt ");
-    PutLittleEndian(header, formatSize, 4);
+    PutTag(contents, "RIFF");
+    PutLittleEndian(contents, 4 + 8 + formatSize + 8 + dataSize, 4);
+    PutTag(contents, "WAVE");
+    PutTag(contents, "fmt ");
+    PutLittleEndian(contents, formatSize, 4);
     const auto* record = reinterpret_cast<const std::uint8_t*>(&format);
-    header.insert(header.end(), record, record + formatSize);
-    PutTag(header, "data");
-    PutLittleEndian(header, dataSize, 4);
+    contents.insert(contents.end(), record, record + formatSize);
+    PutTag(contents, "data");
+    PutLittleEndian(contents, dataSize, 4);
 
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
-                         std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    contents.insert(contents.end(), bytes.begin(), bytes.end());
+    return WriteWholeFile(path, contents);
+}
+
+bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& contents) {
+    // The system's own file calls: they take no lock in this process, so the file can be
+    // written as the process ends, whatever the threads ended before left held.
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool whole = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()),
+                                 &written, nullptr) != FALSE &&
+                       written == contents.size();
+    return CloseHandle(file) != FALSE && whole;
 }
 
 }  // namespace virtual_endpoint

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,10 +41,17 @@ struct Fault {
 };
 
 struct EndpointConfig {
-    // 48 kHz stereo integer PCM formats played exclusively; every other one is refused.
+    // 48 kHz integer PCM formats of the device's channels played exclusively; every other one
+    // is refused. A plain WAVEFORMATEX of 1 or 2 channels counts as its extensible twin.
     std::vector<SampleFormat> acceptedFormats{{24, 24}};
+    // 2: front left and right; 4: front and back, left and right.
+    WORD channels = 2;
     // What IsFormatSupported says of the others; may be a success code such as S_FALSE.
     HRESULT refusal = AUDCLNT_E_UNSUPPORTED_FORMAT;
+    // The formats Initialize takes, where the driver disagrees with its own format check
+    // (unset: the accepted ones), and what it says of the rest.
+    std::optional<std::vector<SampleFormat>> initializableFormats;
+    HRESULT initializeRefusal = AUDCLNT_E_UNSUPPORTED_FORMAT;
     REFERENCE_TIME minimumPeriod = 30000;
     REFERENCE_TIME defaultPeriod = 100000;
     // Buffers must be a multiple of this many bytes (0: any size), as on HD-audio hardware.
@@ -55,6 +63,9 @@ struct EndpointConfig {
     Pacing pacing = Pacing::kOnDemand;
     // The event is set this many times after Start, and then never again.
     std::optional<std::uint64_t> eventLimit;
+    // Events as a USB dock delivers them: each up to half a period early or late, and now and
+    // then one held back to come with the next (see EventSchedule). Either pacing.
+    bool irregularEvents = false;
     // GetBuffer reports device removal once the event has been set this many times.
     std::optional<std::uint64_t> removalAfterEvents;
     std::vector<Fault> faults;
@@ -63,6 +74,9 @@ struct EndpointConfig {
     bool recordCalls = true;
     // When set, released frames go here instead of being kept.
     std::function<void(const std::uint8_t* bytes, std::size_t size)> frameSink;
+    // Called each time the player's last reference to the endpoint's objects goes, on the
+    // releasing thread and outside the endpoint's lock.
+    std::function<void()> allReleased;
 };
 
 // A typical HD-audio device played in real time for the given time: 3 ms minimum period,
@@ -74,6 +88,17 @@ struct CallRecord {
     std::string method;     // "IAudioClient::Initialize"
     std::string arguments;  // the values passed, as text
     HRESULT result;
+};
+
+// What an endpoint has seen, as one consistent copy.
+struct EndpointSnapshot {
+    std::vector<CallRecord> calls;
+    // References handed out and not yet released, in all and per interface (the nonzero ones).
+    long outstandingReferences = 0;
+    std::map<std::string, long> outstandingByInterface;
+    // The format of the last successful Initialize, if any, and every frame released.
+    std::optional<WAVEFORMATEXTENSIBLE> format;
+    std::vector<std::uint8_t> captured;
 };
 
 // One period of a running stream, on the endpoint's own clock (microseconds since Start).
@@ -112,6 +137,10 @@ class VirtualEndpoint {
     std::vector<PeriodTiming> Timings() const;
     // The handle last given to SetEventHandle, so a test can see whether it was closed.
     HANDLE LastEventHandle() const;
+    EndpointSnapshot Snapshot() const;
+    // The same, read without taking the endpoint's lock: only for the end of a process, when
+    // every other thread has been ended (perhaps holding that lock) and none can call in.
+    EndpointSnapshot SnapshotAtProcessExit() const;
 
     // For calls a test intercepts outside the endpoint, such as the player's kernel and
     // scheduler calls: the fault configured for this occurrence of method, if any, and an entry
@@ -130,5 +159,8 @@ class VirtualEndpoint {
 // Writes bytes of the given PCM format as a WAV file.
 bool WriteWavFile(const std::string& path, const WAVEFORMATEXTENSIBLE& format,
                   const std::vector<std::uint8_t>& bytes);
+// Writes the file anew with these contents, taking no lock of this process: also safe as the
+// process ends.
+bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& contents);
 
 }  // namespace virtual_endpoint
