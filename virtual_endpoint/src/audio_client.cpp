@@ -312,7 +312,8 @@ HRESULT AudioClient::Reset() {
         if (!initialized_) return AUDCLNT_E_NOT_INITIALIZED;
         if (running_) return AUDCLNT_E_NOT_STOPPED;
         if (lentFrames_) return AUDCLNT_E_BUFFER_OPERATION_PENDING;
-        bufferFree_ = true;  // what was queued is dropped: a pre-roll may follow
+        std::lock_guard<std::mutex> lock(buffersMutex_);
+        buffers_ = Buffers{};  // what was queued is dropped: a pre-roll may follow
         return S_OK;
     });
 }
@@ -325,7 +326,11 @@ HRESULT AudioClient::LendBuffer(UINT32 frameCount, BYTE** data) {
     if (lentFrames_) return AUDCLNT_E_OUT_OF_ORDER;
     if (frameCount > bufferFrameCount_) return AUDCLNT_E_BUFFER_TOO_LARGE;
     if (eventDriven_ && frameCount != bufferFrameCount_) return AUDCLNT_E_BUFFER_SIZE_ERROR;
-    if (!bufferFree_.exchange(false)) return AUDCLNT_E_BUFFER_TOO_LARGE;
+    {
+        std::lock_guard<std::mutex> lock(buffersMutex_);
+        if (!buffers_.free) return AUDCLNT_E_BUFFER_TOO_LARGE;
+        buffers_.free = false;
+    }
     std::fill(buffer_.begin(), buffer_.end(), kUnwrittenByte);
     lentFrames_ = frameCount;
     *data = buffer_.data();
@@ -343,6 +348,13 @@ HRESULT AudioClient::TakeBuffer(UINT32 frameCount, DWORD flags) {
     if ((flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0) std::fill_n(buffer_.begin(), bytes, 0);
     state_->Capture(buffer_.data(), bytes);
     lentFrames_.reset();
+    bool freed = false;
+    {
+        std::lock_guard<std::mutex> lock(buffersMutex_);
+        buffers_.queued = true;
+        freed = buffers_.starved && EndPeriod();  // a starved device takes it at once
+    }
+    if (freed) SetEvent(event_);
     if (running_ && state_->config.pacing == Pacing::kOnDemand) {
         SetPeriodEvents(schedule_.Next().events);
     }
@@ -353,10 +365,27 @@ void AudioClient::SetPeriodEvents(unsigned events) {
     const std::optional<std::uint64_t>& limit = state_->config.eventLimit;
     for (unsigned event = 0; event < events; ++event) {
         if (limit && state_->EventsSet() >= *limit) return;
-        bufferFree_ = true;  // see bufferFree_: one buffer free, however many events came
         state_->NoteEventSet();
-        SetEvent(event_);
+        bool freed = false;
+        {
+            std::lock_guard<std::mutex> lock(buffersMutex_);
+            freed = EndPeriod();
+        }
+        if (freed) SetEvent(event_);
     }
+}
+
+bool AudioClient::EndPeriod() {
+    if (buffers_.queued) {  // the device moves on; the buffer it played is free
+        buffers_ = Buffers{true, false, true, false};
+        return true;
+    }
+    if (buffers_.free && !buffers_.announced) {  // no pre-roll: the free one is announced
+        buffers_.announced = true;
+        return true;
+    }
+    buffers_.starved = true;
+    return false;
 }
 
 void AudioClient::Pace() {

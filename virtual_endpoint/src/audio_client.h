@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "com_object.h"
@@ -45,7 +46,10 @@ class AudioClient : public ComObject<IAudioClient> {
     // Whether the device is locked, locking it first when this client's exclusive Initialize
     // has failed before.
     bool LockedOut();
+    // Ends this many periods of the device, each setting the event when it frees a buffer.
     void SetPeriodEvents(unsigned events);
+    // One period's end, with buffersMutex_ held: whether a buffer was freed for the event.
+    bool EndPeriod();
     void StopPacing();
     void Pace();
 
@@ -62,13 +66,21 @@ class AudioClient : public ComObject<IAudioClient> {
     std::vector<std::uint8_t> buffer_;
     std::optional<UINT32> lentFrames_;
     // Exclusive event mode alternates two buffers, and each event means one whole buffer is
-    // free. One is free for the pre-roll. Once running, the device always plays one of the two,
-    // so at most one is free: an event frees the buffer just played when the player has queued
-    // the other, and an event that comes before the player has refilled the free buffer (the
-    // second of a pair, or one the player was late for) frees nothing more. The event being
-    // auto-reset, the player then wakes once for both and finds one free buffer, so every frame
-    // it writes is received once, in order.
-    std::atomic<bool> bufferFree_{true};
+    // free. Before Start one is free, for the pre-roll. Once running, the device always plays
+    // one of the two, so at most one is free: at each period's end the device moves on to the
+    // buffer the player has queued, and the event announces the one it played as free. A period
+    // that ends with nothing queued (the second event of a pair, or one the player was late
+    // for) frees nothing yet: the device, starved, takes the next buffer the moment it is
+    // queued, and only then announces the one it held. So the player, woken once per event,
+    // always finds a free buffer, and every frame it writes is received once, in order.
+    struct Buffers {
+        bool free = true;        // one buffer is the player's to fill
+        bool queued = false;     // the player has released one that the device has not begun
+        bool announced = false;  // the event was set for the free one
+        bool starved = false;    // a period ended with nothing queued
+    };
+    std::mutex buffersMutex_;  // the pacer thread ends periods while the player lends buffers
+    Buffers buffers_;
     // The schedule of events set on demand; the real-time clock thread keeps its own.
     EventSchedule schedule_{false};
     std::atomic<bool> running_{false};
