@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::size_t kSearchFrames = 4800;  // 200 rounding-edge frames
 constexpr std::size_t kCountersFollowed = 256;
+constexpr std::size_t kReferenceChannels = 4;  // tried in turn to find the counter
 
 struct Alignment {
     bool found = false;
@@ -177,7 +178,7 @@ CheckResult Finding(const Recording& recording, std::uint32_t bits, const Readin
 
 }  // namespace
 
-CheckResult CheckRecording(const Recording& recording) {
+CheckResult CheckRecording(Recording recording) {
     CheckResult result;
     result.container = recording.container;
     result.silentChannels = recording.silentChannels;
@@ -187,21 +188,33 @@ CheckResult CheckRecording(const Recording& recording) {
         result.cause = "no tone: every channel is digital silence";
         return result;
     }
+    if (recording.last - recording.first + 1 < tone_codes::kPeriod) {
+        result.frames = recording.last - recording.first + 1;
+        result.cause = "too short: the tone spans " + std::to_string(result.frames) +
+                       " frames, and a check needs one cycle (96)";
+        return result;
+    }
     const std::vector<std::uint32_t> widths = CandidateWidths(recording);
     // Exactly, narrowest width first: a 16-bit tone in a 24-bit container is a 16-bit tone.
     bool haveFinding = false;
     CheckResult finding;
-    for (const std::uint32_t bits : widths) {
-        const Alignment alignment = Align(recording, bits, Reading{});
-        if (!alignment.found) continue;
-        CheckResult exact = Finding(recording, bits, Reading{}, alignment, true);
-        if (exact.bitPerfect) {
-            finding = exact;
+    // The counter comes from the first channel that fits exactly: another may be harmed.
+    std::vector<std::uint32_t>& channels = recording.toneChannels;
+    const std::size_t references = std::min<std::size_t>(channels.size(), kReferenceChannels);
+    for (std::size_t tried = 0; tried < references && !haveFinding; ++tried) {
+        for (const std::uint32_t bits : widths) {
+            const Alignment alignment = Align(recording, bits, Reading{});
+            if (!alignment.found) continue;
+            CheckResult exact = Finding(recording, bits, Reading{}, alignment, true);
+            if (exact.bitPerfect) {
+                finding = exact;
+                haveFinding = true;
+                break;
+            }
+            if (!haveFinding || exact.differing < finding.differing) finding = exact;
             haveFinding = true;
-            break;
         }
-        if (!haveFinding || exact.differing < finding.differing) finding = exact;
-        haveFinding = true;
+        if (!haveFinding) std::rotate(channels.begin(), channels.begin() + 1, channels.end());
     }
     // Through a known harm, when no stretch is exact.
     if (!haveFinding) {

@@ -29,8 +29,9 @@ constexpr std::uint64_t kLargestStartCounter = std::uint64_t{1} << 32;
 
 // Decides whether the recording holds the tone exactly: finds the tone's channels, its span
 // between leading and trailing silence, its width and its counter, compares every frame, and
-// names the most likely cause of any difference.
-CheckResult CheckRecording(const Recording& recording);
+// names the most likely cause of any difference. Any tone channel may serve to find the
+// counter; the others are compared with it.
+CheckResult CheckRecording(Recording recording);
 
 // The one line that reports it: "bit-perfect: yes, ..." or "bit-perfect: no, ...".
 std::string VerdictLine(const CheckResult& result);

@@ -111,7 +111,7 @@ Comparison CompareFrames(const Recording& recording, std::uint32_t bits, const R
                                 tone_codes::Code(found - (frame - from) - 1, bits))) {
                 --from;
             }
-            result.slips.push_back({from, step});
+            result.slips.push_back({from, frame, step});
             previousDiffered = false;
             continue;  // the frame matches at the counter found
         }

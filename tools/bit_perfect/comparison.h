@@ -21,8 +21,10 @@ struct DifferenceStats {
 };
 
 // A place where the recording skips tone frames (shift > 0) or plays some again (shift < 0).
+// Where the codes of both alignments agree, it lies anywhere from `captureFrame` to `lastFrame`.
 struct Slip {
     std::size_t captureFrame;  // the earliest frame from which the new alignment holds
+    std::size_t lastFrame;     // the first frame the old alignment does not fit
     std::int64_t shift;
 };
 

@@ -86,8 +86,11 @@ std::string DescribeSlips(const Comparison& comparison) {
     const std::uint64_t count =
         static_cast<std::uint64_t>(slip.shift < 0 ? -slip.shift : slip.shift);
     std::string text = std::to_string(count) + (count == 1 ? " frame " : " frames ") +
-                       (slip.shift > 0 ? "missing" : "repeated") + " at capture frame " +
-                       std::to_string(slip.captureFrame);
+                       (slip.shift > 0 ? "missing" : "repeated") +
+                       (slip.captureFrame == slip.lastFrame
+                            ? " at capture frame " + std::to_string(slip.captureFrame)
+                            : " at capture frames " + std::to_string(slip.captureFrame) + "-" +
+                                  std::to_string(slip.lastFrame));
     const std::size_t more = comparison.slips.size() - 1;
     if (more > 0) {
         text += ", and " + std::to_string(more) + " more gap" + (more == 1 ? "" : "s") +
