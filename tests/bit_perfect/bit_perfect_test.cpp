@@ -158,7 +158,7 @@ const CheckCase kCases[] = {
     {"PolarityOfOneChannel", kStart, 16, Container::kPcm16, 2, 0, 0, Invert, false, kFs,
      "; channel 1: polarity inverted"},
     {"Dither", kStart, 24, Container::kPcm24, 2, 0, 0, Dither, true, kFs,
-     "low bits changed at random (dither or noise), by up to 1 codes"},
+     "low bits changed at random (dither or noise), by up to 1 code"},
     {"Truncated", kStart, 24, Container::kPcm24, 2, 0, 0, TruncateTo16, true, kFs,
      "= tone frame 1; low bits zero: truncated to 16 bits (the low 8 of 24 are zero)"},
     {"ResampledFile", kStart, 24, Container::kPcm24, 2, 0, 0, Resample(48000.0 / 44100), true,

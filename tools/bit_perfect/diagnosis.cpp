@@ -52,7 +52,7 @@ std::string DiagnoseDifferences(const Comparison& comparison, std::uint32_t bits
     const double peak = static_cast<double>(tone_codes::Peak(bits));
     if (largest <= peak / 1024) {
         return "low bits changed at random (dither or noise), by up to " +
-               Printed("%.0f", largest) + " codes";
+               Printed("%.0f", largest) + (largest == 1 ? " code" : " codes");
     }
     return "codes unlike the tone's, by up to " + Printed("%.0f", largest) +
            " codes (no known harm explains them)";
