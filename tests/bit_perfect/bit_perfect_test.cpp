@@ -43,7 +43,8 @@ ChannelCodes Channels(const CheckCase& test) {
         test.source.far ? tone_far::Codes(test.source.skip + test.source.frames, test.bits)
                         : tone_start::Codes(test.source.skip + test.source.frames, test.bits);
     std::vector<std::int64_t> tone(test.silence, 0);
-    tone.insert(tone.end(), stretch.begin() + test.source.skip, stretch.end());
+    tone.insert(tone.end(), stretch.begin() + static_cast<std::ptrdiff_t>(test.source.skip),
+                stretch.end());
     tone.insert(tone.end(), test.silence, 0);
     std::vector<std::int64_t> harmed = tone;
     if (test.harm) test.harm(harmed, test.bits);
@@ -85,7 +86,10 @@ Harm Slip(std::size_t at, std::int64_t shift) {  // shift > 0 drops frames, < 0 
     return [at, shift](std::vector<std::int64_t>& codes, std::uint32_t) {
         std::vector<std::int64_t> out(codes.begin(),
                                       codes.begin() + static_cast<std::ptrdiff_t>(at));
-        out.insert(out.end(), codes.begin() + static_cast<std::ptrdiff_t>(at) + shift, codes.end());
+        out.insert(
+            out.end(),
+            codes.begin() + static_cast<std::ptrdiff_t>(static_cast<std::int64_t>(at) + shift),
+            codes.end());
         codes = out;
     };
 }
