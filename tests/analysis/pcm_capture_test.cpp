@@ -53,9 +53,9 @@ TEST(WavReading, RefusesWhatIsNotIntegerPcm) {
         const char* why;
     } cases[] = {
         {Patched(pcm, 0, 'X'), "not a RIFF/WAVE file"},
-        {Patched(pcm, 20, 3), "format tag 3 is not integer PCM"},  // IEEE float
+        {Patched(pcm, 20, 3), "24-bit float samples (32 expected)"},
         {Patched(pcm, 34, 8), "8-bit samples (16, 24 or 32 expected)"},
-        {Patched(extensible, 44, 3), "extensible sub-format is not integer PCM"},
+        {Patched(extensible, 44, 5), "extensible sub-format is neither integer PCM nor IEEE float"},
         {Patched(pcm, 12, 'X'), "data chunk before the fmt chunk"},
         {Patched(pcm, 36, 'X'), "no data chunk"},
         {truncatedFmt, "fmt chunk runs past the end of the file"},

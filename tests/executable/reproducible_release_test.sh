@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The release is reproducible and complete: two clones of the current commit at different
 # paths, built one after the other (so at different times) under different umasks, give the
-# same exe, debug file and zip, byte for byte; the zip holds the four files, SHA256SUMS
-# verifies them, and the shipped exe is stripped, links its debug file and passes the file
-# checks with that file's symbols.
+# same programs, debug files and zip, byte for byte; the zip holds the five files, SHA256SUMS
+# verifies them, the shipped programs are stripped and link their debug files, and the player
+# passes the file checks with its debug file's symbols.
 # Usage: reproducible_release_test.sh SOURCE_DIR OBJDUMP NM
 set -euo pipefail
 source_dir=$1
@@ -33,6 +33,7 @@ name=exclusive-tone-$(sed -nE 's/^project\(exclusive_tone VERSION ([0-9.]+).*/\1
   "$source_dir/CMakeLists.txt")-win32
 failed=0
 for file in build/win32/bin/exclusive-tone.exe build/dist/exclusive-tone.exe.debug \
+            build/win32/bin/bit-perfect-check.exe build/dist/bit-perfect-check.exe.debug \
             "build/dist/$name.zip"; do
   if ! cmp -s "$first/$file" "$second/$file"; then
     failed=1
@@ -46,21 +47,23 @@ shipped=$work/unpacked/$name
 # What it ships (the byte comparison above already shows that dates, modes and order do not
 # come from the build: the clones differ in time and umask).
 contents=$(cd "$work/unpacked" && find . -type f | LC_ALL=C sort | xargs)
-expected="./$name/LICENSE.txt ./$name/README.txt ./$name/SHA256SUMS ./$name/exclusive-tone.exe"
+expected="./$name/LICENSE.txt ./$name/README.txt ./$name/SHA256SUMS ./$name/bit-perfect-check.exe ./$name/exclusive-tone.exe"
 if [ "$contents" != "$expected" ]; then
   failed=1
   echo "FAILED archive contents: $contents"
 fi
 (cd "$shipped" && sha256sum --strict -c SHA256SUMS) || failed=1
-if "$objdump" -h "$shipped/exclusive-tone.exe" | grep -qE ' \.debug_| \.symtab'; then
-  failed=1
-  echo "FAILED stripped: the shipped exe still carries debug information"
-fi
-if ! "$objdump" -h "$shipped/exclusive-tone.exe" | grep -q ' \.gnu_debuglink ' ||
-   ! strings -a "$shipped/exclusive-tone.exe" | grep -qx 'exclusive-tone\.exe\.debug'; then
-  failed=1
-  echo "FAILED debug link: the shipped exe names no exclusive-tone.exe.debug"
-fi
+for program in exclusive-tone bit-perfect-check; do
+  if "$objdump" -h "$shipped/$program.exe" | grep -qE ' \.debug_| \.symtab'; then
+    failed=1
+    echo "FAILED stripped: the shipped $program.exe still carries debug information"
+  fi
+  if ! "$objdump" -h "$shipped/$program.exe" | grep -q ' \.gnu_debuglink ' ||
+     ! strings -a "$shipped/$program.exe" | grep -qxF "$program.exe.debug"; then
+    failed=1
+    echo "FAILED debug link: the shipped $program.exe names no $program.exe.debug"
+  fi
+done
 debug_file=$first/build/dist/exclusive-tone.exe.debug
 "$here/check_executable.sh" "$objdump" "$shipped/exclusive-tone.exe" 32 || failed=1
 "$here/check_hardening.sh" "$objdump" "$nm" "$shipped/exclusive-tone.exe" 32 "$debug_file" ||

@@ -15,10 +15,8 @@ struct PcmCapture {
     std::size_t FrameCount() const { return channels.empty() ? 0 : channels.front().size(); }
 };
 
-// Reads a RIFF/WAVE image of integer PCM: format tag 1, or WAVE_FORMAT_EXTENSIBLE with the PCM
-// sub-format, 16, 24 or 32 bits per sample, any rate and channel count. Chunks other than "fmt "
-// and "data" are skipped. A data chunk that claims more bytes than the image holds is read as
-// far as it goes, whole frames only. Returns an empty string on success, else what is wrong.
+// Reads a RIFF/WAVE image of integer PCM through the tools' WAV reader (wav_reader.h), refusing
+// IEEE float. Returns an empty string on success, else what is wrong.
 std::string ParseWav(const std::vector<std::uint8_t>& image, PcmCapture& capture);
 
 // ParseWav on the contents of a file.

@@ -2,7 +2,8 @@
 """Writes the tone's reference tables beside this script: sines of chosen doubles, correctly
 rounded, and digests of the generator's bytes. Deterministic; run it from anywhere with Debian's
 python3-mpmath and python3-gmpy2:  /usr/bin/python3 tests/data/tone/make_tone_tables.py
-(with the argument tone_start, only tone_start.txt: the sines of the tone's first frames).
+(with the argument tone_start, only tone_start.txt: the sines of the tone's first frames; with
+tone_far, only tone_far.txt: a stretch of the tone's sines around frame 2^32).
 
 Every sine is taken at 300 bits with mpmath and rounded to the nearest double (ties to even) by
 this script, and must agree with MPFR's correctly rounded double sine (through gmpy2).
@@ -36,6 +37,8 @@ RANDOM_KEPT = 64
 DIGEST_FRAMES = 32768  # a few seconds per leg under qemu
 START_RATE = 48000
 START_FRAMES = 52800  # 1.1 s: the stream of a one-second test run with its pre-roll
+FAR_FIRST = (1 << 32) - 4800  # a day into the tone, where its codes depend most on the counter
+FAR_FRAMES = 9600
 
 
 def bits(x):
@@ -311,11 +314,26 @@ def tone_start_table():
         'checked against these from the first frame on.'], lines)
 
 
+def tone_far_table():
+    lines = [f'{bits(reference_sine(tone_phase(frame, START_RATE))):016x}'
+             for frame in range(FAR_FIRST, FAR_FIRST + FAR_FRAMES)]
+    write('tone_far.txt', [
+        f'The sines of the tone\'s frames {FAR_FIRST} to {FAR_FIRST + FAR_FRAMES - 1} at {START_RATE} Hz '
+        '(2^32 - 4800 on),',
+        'one bit pattern a line: the sine of double(n) * 1000.0 * 3.141592653589793 / 48000.0,',
+        'each operation rounded to double from left to right. Recordings that start a day into',
+        'the tone are made from these.'], lines)
+
+
 def main():
     if sys.argv[1:] == ['tone_start']:
         tone_start_table()
         return
+    if sys.argv[1:] == ['tone_far']:
+        tone_far_table()
+        return
     tone_start_table()
+    tone_far_table()
     binade_table()
     tone_window_table()
     special_table()
