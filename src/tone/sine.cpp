@@ -15,33 +15,57 @@
 
 #include "tone/double_double.h"
 #include "tone/sine_argument.h"
+#include "tone/sine_bounds.h"
 #include "tone/sine_constants.h"
 #include "tone/sine_paths.h"
 
 namespace {
 
+// The quick path is inlined whole into each arithmetic's entry point, so that the fused one's
+// products are compiled for FMA.
+#if defined(_MSC_VER)
+#define SINE_OUT_OF_LINE __declspec(noinline)
+#define SINE_INLINE __forceinline
+#else
+#define SINE_OUT_OF_LINE __attribute__((noinline))
+#define SINE_INLINE __attribute__((always_inline)) inline
+#endif
+
 namespace k = sine_constants;
 using double_double::FastTwoSum;
 using double_double::Pair;
 using double_double::Split;
-using double_double::TwoProduct;
 using double_double::TwoSum;
 using sine_argument::BitsOf;
 using sine_argument::FromBits;
 using sine_argument::kSignBit;
 using sine_argument::TwoOverPiBits;
+using sine_bounds::kFloatingReductionError;
+using sine_bounds::kIntegerReductionError;
+using sine_bounds::kRelativeError;
 
 constexpr std::uint64_t kBelowNeedsNoReduction = 0x3f60000000000000u;   // 2^-9
 constexpr std::uint64_t kBelowFloatingReduction = 0x41d0000000000000u;  // 2^30
 constexpr unsigned kStepsPerTurn = 1024;
 constexpr unsigned kQuarterTurn = kStepsPerTurn / 4;
 
-// Error bounds of the quick path: relative to the result (about 2^-67.1 in the worst case by
-// analysis, 2^-70 the worst seen), and absolute, for each reduction: the floating one within
-// 2^-139 |x| by analysis, the integer one within 2^-118 of a step.
-constexpr double kRelativeError = 0x1.0p-66;
-constexpr double kFloatingReductionError = 0x1.0p-128;  // times |x|
-constexpr double kIntegerReductionError = 0x1.0p-122;
+// The exact products of the quick path, in one of two arithmetics. Both give the same pairs
+// (double_double.h), so the quick path gives the same pairs, decisions and results with either.
+struct DekkerProducts {
+    SINE_INLINE static Pair Of(double a, double b) { return double_double::TwoProduct(a, b); }
+    // b a constant, split once at compile time.
+    SINE_INLINE static Pair Of(double a, double b, const Pair& bHalves) {
+        return double_double::TwoProduct(a, Split(a), b, bHalves);
+    }
+};
+#if defined(DOUBLE_DOUBLE_FUSED_PRODUCTS)
+struct FusedProducts {
+    SINE_INLINE static Pair Of(double a, double b) { return double_double::TwoProductFused(a, b); }
+    SINE_INLINE static Pair Of(double a, double b, const Pair&) {
+        return double_double::TwoProductFused(a, b);
+    }
+};
+#endif
 
 struct Reduced {
     unsigned step;  // j, modulo 1024
@@ -53,7 +77,8 @@ struct Reduced {
 // x - j p1 and then x - j p1 - j p2 are multiples of min(ulp(x), 2^-38) smaller than 2^53 of
 // those units (about |r| + 2^-16 x, then |r| + 2^-34 x), so both subtractions are exact too.
 // The rest is carried in double-doubles: what is lost is below 2^-139 x, plus 2^-105 |r|.
-inline Reduced ReduceInDoubles(double x) {
+template <class Products>
+SINE_INLINE Reduced ReduceInDoubles(double x) {
     static_assert(k::kStepParts[0] * 0x1p20 == static_cast<double>(static_cast<std::int64_t>(
                                                    k::kStepParts[0] * 0x1p20)) &&
                       k::kStepParts[1] * 0x1p38 ==
@@ -66,7 +91,7 @@ inline Reduced ReduceInDoubles(double x) {
 
     constexpr Pair kPart3Halves = Split(k::kStepParts[2]);
     const double less2 = (x - steps * k::kStepParts[0]) - steps * k::kStepParts[1];
-    const Pair part3 = TwoProduct(steps, Split(steps), k::kStepParts[2], kPart3Halves);
+    const Pair part3 = Products::Of(steps, k::kStepParts[2], kPart3Halves);
     const Pair less3 = TwoSum(less2, -part3.hi);
     // Left unnormalised: r.lo is below 2^-52 |r.hi| + 2^-86 x, all the evaluation needs.
     return {step, {less3.hi, less3.lo - (part3.lo + steps * k::kStepParts[3])}};
@@ -83,7 +108,15 @@ struct Wide {
     std::uint64_t low;
 };
 
-// a * b in full, from 32-bit halves: no compiler's 128-bit type is needed.
+#if defined(__SIZEOF_INT128__)
+__extension__ typedef unsigned __int128 Unsigned128;
+// a * b in full, in the compiler's 128-bit type.
+inline Wide MultiplyWide(std::uint64_t a, std::uint64_t b) {
+    const Unsigned128 product = static_cast<Unsigned128>(a) * b;
+    return {static_cast<std::uint64_t>(product >> 64), static_cast<std::uint64_t>(product)};
+}
+#else
+// a * b in full, from 32-bit halves, where the compiler has no 128-bit type.
 inline Wide MultiplyWide(std::uint64_t a, std::uint64_t b) {
     const std::uint64_t aLow = a & 0xffffffffu;
     const std::uint64_t aHigh = a >> 32;
@@ -96,19 +129,14 @@ inline Wide MultiplyWide(std::uint64_t a, std::uint64_t b) {
     return {aHigh * bHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32),
             (middle << 32) | (lowLow & 0xffffffffu)};
 }
-
-// Kept out of line: its registers would otherwise be saved on every call, for every argument.
-#if defined(_MSC_VER)
-#define SINE_OUT_OF_LINE __declspec(noinline)
-#else
-#define SINE_OUT_OF_LINE __attribute__((noinline))
 #endif
 
 // For x = mantissa * 2^(exponent - 52) >= 2^30: x * 512/pi = mantissa * (2/pi) * 2^(exponent
 // - 44). Bits of 2/pi above the window add multiples of 1024 steps, bits below it less than
 // 2^-129 of a step. The 192-bit window times the mantissa, modulo 2^192, holds x * 512/pi mod
 // 1024 in its top 128 bits, in units of 2^-118.
-SINE_OUT_OF_LINE Reduced ReduceInIntegers(std::uint64_t mantissa, int exponent) {
+template <class Products>
+SINE_INLINE Reduced ReduceInIntegers(std::uint64_t mantissa, int exponent) {
     const unsigned position = static_cast<unsigned>(exponent + 10);
     const Wide low = MultiplyWide(mantissa, TwoOverPiBits(position + 128));
     const Wide middle = MultiplyWide(mantissa, TwoOverPiBits(position + 64));
@@ -130,10 +158,26 @@ SINE_OUT_OF_LINE Reduced ReduceInIntegers(std::uint64_t mantissa, int exponent) 
 
     // r = f * pi/512
     constexpr Pair kStepHalves = Split(k::kStepHi);
-    const Pair product = TwoProduct(fraction.hi, Split(fraction.hi), k::kStepHi, kStepHalves);
+    const Pair product = Products::Of(fraction.hi, k::kStepHi, kStepHalves);
     const double error = product.lo + (fraction.hi * k::kStepLo + fraction.lo * k::kStepHi);
     return {step % kStepsPerTurn, FastTwoSum(product.hi, error)};
 }
+
+// Kept out of line: its registers would otherwise be saved on every call, for every argument.
+template <class Products>
+Reduced ReduceInIntegersOutOfLine(std::uint64_t mantissa, int exponent);
+template <>
+SINE_OUT_OF_LINE Reduced ReduceInIntegersOutOfLine<DekkerProducts>(std::uint64_t mantissa,
+                                                                   int exponent) {
+    return ReduceInIntegers<DekkerProducts>(mantissa, exponent);
+}
+#if defined(DOUBLE_DOUBLE_FUSED_PRODUCTS)
+template <>
+SINE_OUT_OF_LINE DOUBLE_DOUBLE_FUSED_TARGET Reduced
+ReduceInIntegersOutOfLine<FusedProducts>(std::uint64_t mantissa, int exponent) {
+    return ReduceInIntegers<FusedProducts>(mantissa, exponent);
+}
+#endif
 
 // sin(j pi/512 + r) as an unevaluated sum hi + lo. With |r| <= pi/1024, |cos r - 1| < 2^-17.7
 // and |sin r - r| < 2^-19.3 |r|, and |S|, |r| <= 2 |sin(j pi/512 + r)|. The errors, relative to
@@ -141,7 +185,8 @@ SINE_OUT_OF_LINE Reduced ReduceInIntegers(std::uint64_t mantissa, int exponent) 
 // with S, 2^-70.7 from sin r - r and its product, 2^-70.7 for each of the two sums of the tail,
 // 2^-104 from the table and the rest: about 2^-67.4 in all. The pair is left unnormalised (lo
 // up to 2^-16.9 of hi): rounding lo +- the bound costs another 2^-70, still within the bound.
-inline Pair SineOfStepPlus(const Reduced& reduced) {
+template <class Products>
+SINE_INLINE Pair SineOfStepPlus(const Reduced& reduced) {
     const double* sinStep = k::kSinStep[reduced.step];
     const double* cosStep = k::kSinStep[(reduced.step + kQuarterTurn) % kStepsPerTurn];
     const Pair& r = reduced.r;
@@ -154,7 +199,7 @@ inline Pair SineOfStepPlus(const Reduced& reduced) {
     const double sinLessR = r.hi * z * (-f[3] + z * (f[5] - z * f[7])) - 0.5 * z * r.lo;
 
     // S + C r.hi in double-double; the other terms are small enough for doubles.
-    const Pair cTimesR = TwoProduct(cosStep[0], Split(cosStep[0]), r.hi, Split(r.hi));
+    const Pair cTimesR = Products::Of(r.hi, cosStep[0]);
     const Pair sum = TwoSum(sinStep[0], cTimesR.hi);
     const double small =
         (sum.lo + cTimesR.lo) + sinStep[1] + (cosStep[0] * r.lo + cosStep[1] * r.hi);
@@ -162,7 +207,8 @@ inline Pair SineOfStepPlus(const Reduced& reduced) {
     return {sum.hi, tail};
 }
 
-inline bool QuickSine(double radians, double& result) {
+template <class Products>
+SINE_INLINE bool QuickSine(double radians, double& result) {
     if (sine_argument::TrivialSine(radians, result)) {
         return true;
     }
@@ -173,13 +219,13 @@ inline bool QuickSine(double radians, double& result) {
     double reductionError = 0.0;
     if (magnitudeBits >= kBelowFloatingReduction) {
         reductionError = kIntegerReductionError;
-        reduced = ReduceInIntegers(sine_argument::MantissaOf(magnitudeBits),
-                                   sine_argument::ExponentOf(magnitudeBits));
+        reduced = ReduceInIntegersOutOfLine<Products>(sine_argument::MantissaOf(magnitudeBits),
+                                                      sine_argument::ExponentOf(magnitudeBits));
     } else if (magnitudeBits >= kBelowNeedsNoReduction) {
         reductionError = magnitude * kFloatingReductionError;
-        reduced = ReduceInDoubles(magnitude);
+        reduced = ReduceInDoubles<Products>(magnitude);
     }
-    const Pair sine = SineOfStepPlus(reduced);
+    const Pair sine = SineOfStepPlus<Products>(reduced);
 
     // The rounding is settled when both ends of the error interval round alike.
     const double size = sine.hi < 0 ? -sine.hi : sine.hi;
@@ -193,14 +239,59 @@ inline bool QuickSine(double radians, double& result) {
     return true;
 }
 
+bool QuickSinePortable(double radians, double& result) {
+    return QuickSine<DekkerProducts>(radians, result);
+}
+double SinePortable(double radians) {
+    double result;
+    return QuickSine<DekkerProducts>(radians, result) ? result : ExactSine(radians);
+}
+
+#if defined(DOUBLE_DOUBLE_FUSED_PRODUCTS)
+DOUBLE_DOUBLE_FUSED_TARGET bool QuickSineFused(double radians, double& result) {
+    return QuickSine<FusedProducts>(radians, result);
+}
+DOUBLE_DOUBLE_FUSED_TARGET double SineFused(double radians) {
+    double result;
+    return QuickSine<FusedProducts>(radians, result) ? result : ExactSine(radians);
+}
+
+bool ProcessorHasFma() {
+    // Also false where the system does not save the AVX registers (GCC's and clang's check).
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("fma") != 0;
+}
+// Chosen once, before main; zero (Dekker's) until then.
+bool useFused = ProcessorHasFma();
+#else
+bool ProcessorHasFma() { return false; }
+constexpr bool useFused = false;
+#endif
+
 }  // namespace
 
-bool TryQuickSine(double radians, double& result) { return QuickSine(radians, result); }
+bool FusedProductsAvailable() { return ProcessorHasFma(); }
+
+bool UseSineProducts(SineProducts products) {
+    if (products == SineProducts::kFused && !ProcessorHasFma()) return false;
+#if defined(DOUBLE_DOUBLE_FUSED_PRODUCTS)
+    useFused = products == SineProducts::kFused;
+#endif
+    return true;
+}
+
+SineProducts SineProductsInUse() { return useFused ? SineProducts::kFused : SineProducts::kDekker; }
+
+bool TryQuickSine(double radians, double& result) {
+#if defined(DOUBLE_DOUBLE_FUSED_PRODUCTS)
+    if (useFused) return QuickSineFused(radians, result);
+#endif
+    return QuickSinePortable(radians, result);
+}
 
 double Sine(double radians) {
-    double result;
-    if (QuickSine(radians, result)) {
-        return result;
-    }
-    return ExactSine(radians);
+#if defined(DOUBLE_DOUBLE_FUSED_PRODUCTS)
+    if (useFused) return SineFused(radians);
+#endif
+    return SinePortable(radians);
 }

@@ -37,6 +37,32 @@ TEST(SinePaths, QuickPathAgreesWithTheExactPathWhereverItAnswers) {
     EXPECT_GT(answered, 39000);
 }
 
+// The two arithmetics of the exact products decide alike and give the same bits, at random
+// doubles of every exponent and at the tone's phases nearest a midpoint.
+TEST(SinePaths, DekkerAndFusedProductsGiveTheSameResults) {
+    if (!FusedProductsAvailable()) GTEST_SKIP() << "this processor has no FMA";
+    const SineProducts chosen = SineProductsInUse();
+    std::vector<double> arguments;
+    std::mt19937_64 random(20261210);
+    for (int i = 0; i < 20000; ++i) {
+        const std::uint64_t exponent = 997 + random() % (2046 - 997 + 1);
+        arguments.push_back(FromBits((random() & 0x800fffffffffffffu) | (exponent << 52)));
+    }
+    for (const SinePair& pair : ReadSinePairs(kMidpointsTable)) arguments.push_back(pair.argument);
+    for (double x : arguments) {
+        double results[2] = {0.0, 0.0};
+        bool answered[2];
+        for (int fused = 0; fused < 2; ++fused) {
+            ASSERT_TRUE(UseSineProducts(fused != 0 ? SineProducts::kFused : SineProducts::kDekker));
+            answered[fused] = TryQuickSine(x, results[fused]);
+        }
+        ASSERT_EQ(answered[0], answered[1]) << std::hexfloat << "x " << x;
+        ASSERT_EQ(std::memcmp(&results[0], &results[1], sizeof results[0]), 0)
+            << std::hexfloat << "x " << x << ": Dekker " << results[0] << ", fused " << results[1];
+    }
+    UseSineProducts(chosen);
+}
+
 // The tone phases whose sines lie within a few hundred-thousandths of an ulp of a midpoint are
 // far inside the quick path's error bound: it must leave every one to the exact path.
 TEST(SinePaths, QuickPathDeclinesTheTonePhasesNearestAMidpoint) {
