@@ -2,12 +2,18 @@
 // rounding for all but about one argument in five thousand, and an exact multiword path for those.
 //
 // Quick path:
-//   1. x = j pi/512 + r modulo 2 pi, |r| <= pi/1024, r as a double-double. Below 2^30 by a
+//   1. x = j pi/512 + r modulo 2 pi, |r| <= 2^-8.348 (pi/1024 and a hair), r a double-double. Below
+//   2^30 by a
 //      four-part pi/512 in doubles; above, by the bits of 2/pi in 64-bit integer arithmetic.
-//      Either way r is exact to about 2^-130 |x|, so that sines near zero keep their accuracy.
+//      r is exact to 2^-137.2 |x| below 2^30 and to 2^-125.3 above (plus 2^-106 and 2^-102 of
+//      |r| from the double-double arithmetic), so that sines near zero keep their accuracy.
 //   2. sin x = S cos r + C sin r, with S = sin(j pi/512) and C = cos(j pi/512) from a table of
 //      double-doubles, and short Taylor polynomials for cos r - 1 and sin r - r.
 // Below 2^-9, r = x and j = 0; below 2^-26, sin x rounds to x itself.
+//   3. The result is hi + lo within |hi| kRelativeError plus the reduction's bound of the exact
+//      sine; when both ends of that interval round to the same double, it is the answer.
+// tools/sine_constants/prove_sine_bounds.py proves those bounds (sine_bounds.h) operation by
+// operation, for every table entry; the figures below are its own.
 
 #include "tone/sine.h"
 
@@ -73,10 +79,12 @@ struct Reduced {
 };
 
 // For 2^-9 <= x < 2^30: j = x * 512/pi rounded (below 2^38), and r = x - j (p1 + p2 + p3 + p4).
-// p1 and p2 have 13 significant bits ending at 2^-20 and 2^-38, so j p1 and j p2 are exact.
-// x - j p1 and then x - j p1 - j p2 are multiples of min(ulp(x), 2^-38) smaller than 2^53 of
-// those units (about |r| + 2^-16 x, then |r| + 2^-34 x), so both subtractions are exact too.
-// The rest is carried in double-doubles: what is lost is below 2^-139 x, plus 2^-105 |r|.
+// p1 and p2 have at most 15 significant bits (p1 a multiple of 2^-20, p2 of 2^-38), so j p1 and
+// j p2 are exact for j < 2^38. x - j p1 and then x - j p1 - j p2 are multiples of min(ulp(x),
+// 2^-38) smaller than 2^53 of those units, so both subtractions are exact too (the proof checks
+// this in every binade). The rest is carried in double-doubles: r.hi + r.lo is within
+// 2^-137.2 x + 2^-106 |r.hi| of r, and |r| <= 2^-8.348 (the step can be one off the nearest
+// where x * kStepsPerRadian rounds across a half).
 template <class Products>
 SINE_INLINE Reduced ReduceInDoubles(double x) {
     static_assert(k::kStepParts[0] * 0x1p20 == static_cast<double>(static_cast<std::int64_t>(
@@ -93,7 +101,9 @@ SINE_INLINE Reduced ReduceInDoubles(double x) {
     const double less2 = (x - steps * k::kStepParts[0]) - steps * k::kStepParts[1];
     const Pair part3 = Products::Of(steps, k::kStepParts[2], kPart3Halves);
     const Pair less3 = TwoSum(less2, -part3.hi);
-    // Left unnormalised: r.lo is below 2^-52 |r.hi| + 2^-86 x, all the evaluation needs.
+    // Left unnormalised: |r.lo| <= 2^-53 |r.hi| + 2^-85.6 x, which the proof allows for; near a
+    // multiple of pi, where r.hi is tiny, r.lo may exceed it, and only the absolute bound
+    // 2^-128 x then decides.
     return {step, {less3.hi, less3.lo - (part3.lo + steps * k::kStepParts[3])}};
 }
 
@@ -134,7 +144,9 @@ inline Wide MultiplyWide(std::uint64_t a, std::uint64_t b) {
 // For x = mantissa * 2^(exponent - 52) >= 2^30: x * 512/pi = mantissa * (2/pi) * 2^(exponent
 // - 44). Bits of 2/pi above the window add multiples of 1024 steps, bits below it less than
 // 2^-129 of a step. The 192-bit window times the mantissa, modulo 2^192, holds x * 512/pi mod
-// 1024 in its top 128 bits, in units of 2^-118.
+// 1024 in its top 128 bits, in units of 2^-118 of a step, truncated: less than 2^-118 of a
+// step, 2^-125.3 radians, is lost (kIntegerReductionError applies 2^-122), plus 2^-102 |r| in
+// the double-doubles of f and f pi/512.
 template <class Products>
 SINE_INLINE Reduced ReduceInIntegers(std::uint64_t mantissa, int exponent) {
     const unsigned position = static_cast<unsigned>(exponent + 10);
@@ -179,12 +191,10 @@ ReduceInIntegersOutOfLine<FusedProducts>(std::uint64_t mantissa, int exponent) {
 }
 #endif
 
-// sin(j pi/512 + r) as an unevaluated sum hi + lo. With |r| <= pi/1024, |cos r - 1| < 2^-17.7
-// and |sin r - r| < 2^-19.3 |r|, and |S|, |r| <= 2 |sin(j pi/512 + r)|. The errors, relative to
-// the sine: below 2^-69.7 from cos r - 1 (its rounding and that of z), 2^-70.7 from its product
-// with S, 2^-70.7 from sin r - r and its product, 2^-70.7 for each of the two sums of the tail,
-// 2^-104 from the table and the rest: about 2^-67.4 in all. The pair is left unnormalised (lo
-// up to 2^-16.9 of hi): rounding lo +- the bound costs another 2^-70, still within the bound.
+// sin(j pi/512 + r) as an unevaluated sum hi + lo, for |r.hi| <= 2^-8.348. The proof bounds
+// its error by 2^-66.66 |hi| in the worst table entry, the reductions' relative parts and the
+// rounding of lo +- the error included (2^-70.7 where j = 0 and r.lo = 0, below 2^-9), and
+// |lo| by 2^-16.47 |hi| plus r.lo's absolute part: the pair is left unnormalised.
 template <class Products>
 SINE_INLINE Pair SineOfStepPlus(const Reduced& reduced) {
     const double* sinStep = k::kSinStep[reduced.step];
@@ -227,7 +237,8 @@ SINE_INLINE bool QuickSine(double radians, double& result) {
     }
     const Pair sine = SineOfStepPlus<Products>(reduced);
 
-    // The rounding is settled when both ends of the error interval round alike.
+    // The rounding is settled when both ends of the error interval round alike. Rounding lo +-
+    // error and error's own sum lose up to 2^-53 of |lo| and of error: the constants cover it.
     const double size = sine.hi < 0 ? -sine.hi : sine.hi;
     const double error = size * kRelativeError + reductionError;
     const double above = sine.hi + (sine.lo + error);
