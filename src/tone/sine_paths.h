@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+
 // The two ways Sine reaches its answer, for the tests and benchmarks that look inside it.
 
 // The arithmetic of the quick path's exact products: Dekker's, in plain double operations, or
@@ -17,6 +19,16 @@ SineProducts SineProductsInUse();
 // leaving result untouched, for the rare arguments whose sine lies too near a rounding boundary.
 bool TryQuickSine(double radians, double& result);
 
-// The exact path: multiword integer arithmetic with 256 bits after the point, correctly
-// rounded for every finite argument (NaN for NaN and infinities). Slow: microseconds.
+// The exact path: multiword integer arithmetic, 9 words of 32 bits and, where those cannot
+// settle the rounding, 16; correctly rounded for every finite argument (NaN for NaN and the
+// infinities). Slow: microseconds.
 double ExactSine(double radians);
+
+// One attempt of the exact path with `words` words of 32 bits (2, 4, 9 or 16; the narrow ones
+// are for tests): true and the correctly rounded sine when its error bound settles the
+// rounding, false, leaving result untouched, when it does not.
+bool TryExactSine(double radians, int words, double& result);
+
+// The exact path's attempts at the widths given, in turn, until one settles the rounding; its
+// width in settledWith. When none does, writes a diagnostic to standard error and aborts.
+double ExactSineTrying(double radians, std::initializer_list<int> widths, int& settledWith);

@@ -75,4 +75,35 @@ TEST(SinePaths, QuickPathDeclinesTheTonePhasesNearestAMidpoint) {
     }
 }
 
+// Attempts of the exact path too narrow for the sines nearest a midpoint: each declines or gives
+// the right sine, never a wrong one (an error allowance too small would show here), the
+// narrowest declines the nearest of all, and the retry settles it.
+TEST(SinePaths, ExactAttemptsDeclineWhatTheyCannotSettleAndTheRetrySettlesIt) {
+    const std::vector<SinePair> pairs = ReadSinePairs(kMidpointsTable);
+    ASSERT_GE(pairs.size(), 400u);
+    int declined[2] = {0, 0};
+    for (const SinePair& pair : pairs) {
+        for (int words : {2, 4}) {
+            double sine = 0.0;
+            if (!TryExactSine(pair.argument, words, sine)) {
+                ++declined[words / 4];
+                continue;
+            }
+            ASSERT_EQ(std::memcmp(&sine, &pair.sine, sizeof sine), 0)
+                << std::hexfloat << words << " words gave " << sine << " for " << pair.argument;
+        }
+    }
+    EXPECT_EQ(declined[0], static_cast<int>(pairs.size())) << "2 words allow 2^-16: none settles";
+    EXPECT_LT(declined[1], declined[0] / 2) << "4 words, allowing 2^-80, settle most";
+
+    const SinePair& nearest = pairs.front();  // 4e-8 ulp from a midpoint
+    double sine = 0.0;
+    EXPECT_FALSE(TryExactSine(nearest.argument, 2, sine));
+    EXPECT_TRUE(TryExactSine(nearest.argument, 9, sine));
+    int settledWith = 0;
+    const double retried = ExactSineTrying(nearest.argument, {2, 9}, settledWith);
+    EXPECT_EQ(settledWith, 9);
+    EXPECT_EQ(std::memcmp(&retried, &nearest.sine, sizeof retried), 0);
+}
+
 }  // namespace
