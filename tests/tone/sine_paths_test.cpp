@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <sstream>
+#include <string>
 
 #include "tone/sine_paths.h"
 #include "tone_tables.h"
@@ -61,6 +63,37 @@ TEST(SinePaths, DekkerAndFusedProductsGiveTheSameResults) {
             << std::hexfloat << "x " << x << ": Dekker " << results[0] << ", fused " << results[1];
     }
     UseSineProducts(chosen);
+}
+
+// Sines a fraction of the quick path's bound from a midpoint, in every regime, must go to the
+// exact path, and those 2 to 10 bounds from one must be rounded by the quick path itself,
+// correctly: a bound set too small, or an error larger than it, shows in one or the other.
+TEST(SinePaths, QuickPathDeclinesWithinItsBoundAndRoundsBeyondIt) {
+    int counts[2] = {0, 0};
+    for (std::size_t i = 0; i < kNearBoundTable.count; ++i) {
+        std::istringstream fields(kNearBoundTable.lines[i]);
+        std::uint64_t argumentBits = 0;
+        std::uint64_t sineBits = 0;
+        std::string verdict;
+        ASSERT_TRUE(fields >> std::hex >> argumentBits >> sineBits >> verdict)
+            << kNearBoundTable.lines[i];
+        const double x = FromBits(argumentBits);
+        double quick = 0.0;
+        const bool answered = TryQuickSine(x, quick);
+        if (verdict == "decline") {
+            ++counts[0];
+            EXPECT_FALSE(answered) << std::hexfloat << "x " << x << " gave " << quick;
+        } else {
+            ASSERT_EQ(verdict, "round");
+            ++counts[1];
+            const double expected = FromBits(sineBits);
+            EXPECT_TRUE(answered && std::memcmp(&quick, &expected, sizeof quick) == 0)
+                << std::hexfloat << "x " << x << ": " << (answered ? "gave " : "declined, ")
+                << quick << ", not " << expected;
+        }
+    }
+    EXPECT_EQ(counts[0], 120);
+    EXPECT_EQ(counts[1], 120);
 }
 
 // The tone phases whose sines lie within a few hundred-thousandths of an ulp of a midpoint are
