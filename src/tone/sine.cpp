@@ -165,7 +165,8 @@ SINE_INLINE Reduced ReduceInIntegers(std::uint64_t mantissa, int exponent) {
     const double middleBits = ExactDouble(((halfUp & 3u) << 30) | (fractionLow >> 34));
     const double lowBits = ExactDouble(fractionLow & ((std::uint64_t{1} << 34) - 1));
     const Pair tail = FastTwoSum(middleBits * 0x1p-84, lowBits * 0x1p-118);
-    Pair fraction = TwoSum(whole * 0x1p-52, tail.hi);
+    // Fast: whole is zero, or at least 2^-52 in magnitude, above anything in tail.
+    Pair fraction = FastTwoSum(whole * 0x1p-52, tail.hi);
     fraction.lo += tail.lo;
 
     // r = f * pi/512
@@ -210,7 +211,9 @@ SINE_INLINE Pair SineOfStepPlus(const Reduced& reduced) {
 
     // S + C r.hi in double-double; the other terms are small enough for doubles.
     const Pair cTimesR = Products::Of(r.hi, cosStep[0]);
-    const Pair sum = TwoSum(sinStep[0], cTimesR.hi);
+    // Fast, and exact as TwoSum is: S is zero (j = 0 or 512) or above sin(pi/512) = 2^-7.35,
+    // twice |C r.hi|.
+    const Pair sum = FastTwoSum(sinStep[0], cTimesR.hi);
     const double small =
         (sum.lo + cTimesR.lo) + sinStep[1] + (cosStep[0] * r.lo + cosStep[1] * r.hi);
     const double tail = (sinStep[0] * cosLessOne + cosStep[0] * sinLessR) + small;

@@ -2,13 +2,14 @@
 //   1. |x| * 2/pi mod 4 from the bits of 2/pi: a quadrant q and a fraction f in [-1/2, 1/2].
 //   2. r = |f| pi/2 <= pi/4, and sin r or cos r by their Taylor series.
 //   3. The sum rounded to the nearest double, once the error interval shows which one it is.
-// With 9 words (256 bits after the point) the accumulated error stays below 2^-272, while the
-// sine of every double that reaches this path is above 2^-100 and, by the worst cases of sin in
-// binary64 that Lefevre and Muller found in their exhaustive searches, needs no more than about
-// 130 significant bits to round: 9 words settle every double. The answer does not rest on that
-// figure: an attempt that cannot settle the rounding says so, the next is wider (16 words,
-// error below 2^-496), and should that too fail, the program stops with a diagnostic rather
-// than return a sine it has not checked.
+// An attempt with W words keeps its error below 2^16 units of its last word, 2^-(32 W - 48):
+// 2^-112 with 5 words, 2^-240 with 9. The sine of every double that reaches this path is above
+// 2^-100 and, by the worst cases of sin in binary64 that Lefevre and Muller found in their
+// exhaustive searches, needs no more than about 130 significant bits to round: 5 words settle all
+// but the very hardest, 9 settle every double. The answer does not rest on that figure: an attempt
+// that cannot settle the rounding says so, the next is wider (5, 9, then 16 words, error below
+// 2^-464), and should all fail, the program stops with a diagnostic rather than return a sine it
+// has not checked.
 
 #include <cstddef>
 #include <cstdint>
@@ -117,7 +118,8 @@ struct Reduction {
 };
 
 // |x| = mantissa * 2^(exponent - 52). |x| * 2/pi = mantissa * (2/pi) * 2^(exponent - 52): bits
-// of 2/pi before the window add multiples of 4, bits after it less than 2^-(32 Words + 40).
+// of 2/pi before the window add multiples of 4, bits after it less than 2^-(32 Words + 9), a
+// 2^-11 of the last word kept.
 // The window, Words + 2 words from bit exponent - 53 of 2/pi, times the mantissa, less its two
 // lowest words, holds |x| * 2/pi mod 4 with 2 bits before the point.
 template <int Words>
@@ -277,8 +279,8 @@ bool TryExactSine(double radians, int words, double& result) {
     switch (words) {
         case 2:
             return TryWidth<2>(radians, result);
-        case 4:
-            return TryWidth<4>(radians, result);
+        case 5:
+            return TryWidth<5>(radians, result);
         case 9:
             return TryWidth<9>(radians, result);
         case 16:
@@ -304,5 +306,5 @@ double ExactSineTrying(double radians, std::initializer_list<int> widths, int& s
 
 double ExactSine(double radians) {
     int settledWith = 0;
-    return ExactSineTrying(radians, {9, 16}, settledWith);
+    return ExactSineTrying(radians, {5, 9, 16}, settledWith);
 }

@@ -19,12 +19,12 @@ SineProducts SineProductsInUse();
 // leaving result untouched, for the rare arguments whose sine lies too near a rounding boundary.
 bool TryQuickSine(double radians, double& result);
 
-// The exact path: multiword integer arithmetic, 9 words of 32 bits and, where those cannot
-// settle the rounding, 16; correctly rounded for every finite argument (NaN for NaN and the
+// The exact path: multiword integer arithmetic, 5 words of 32 bits and, where those cannot
+// settle the rounding, 9, then 16; correctly rounded for every finite argument (NaN for NaN and the
 // infinities). Slow: microseconds.
 double ExactSine(double radians);
 
-// One attempt of the exact path with `words` words of 32 bits (2, 4, 9 or 16; the narrow ones
+// One attempt of the exact path with `words` words of 32 bits (2, 5, 9 or 16; the narrow ones
 // are for tests): true and the correctly rounded sine when its error bound settles the
 // rounding, false, leaving result untouched, when it does not.
 bool TryExactSine(double radians, int words, double& result);

@@ -176,7 +176,8 @@ def general_entries(k, h, lo_share, errors):
         tail, model = evaluation(k, s_hi, s_lo, c_hi, c_lo, h, l, errors[j],
                                  errors[(j + 256) % 1024])
         smallest = (abs(Q(s_hi)) - abs(Q(c_hi)) * h) * (1 - 2 * U)
-        assert smallest > 0
+        # FastTwoSum(S.hi, C.hi r.hi) is exact: |S.hi| is above the product's largest value.
+        assert abs(Q(s_hi)) > abs(Q(c_hi)) * h * (1 + 2 * U) and smallest > 0
         worst_relative = max(worst_relative, (tail.error + model) / smallest)
         worst_lo = max(worst_lo, tail.most() / smallest)
         worst_r = max(worst_r, h / smallest)
