@@ -4,7 +4,8 @@
 
 // Error-free transformations of doubles: each returns a pair whose exact sum is the exact
 // result. They hold only when every operation rounds to double on its own (no wider
-// evaluation, no fused multiply-add), which the build guarantees and this header checks.
+// evaluation, no contraction into fused multiply-adds), which the build guarantees and this
+// header checks. The one fused multiply-add here is written out, in TwoProductFused.
 #if (defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD > 0) || \
     (defined(__i386__) && defined(__GNUC__) && !defined(__SSE2_MATH__))
 #error "double arithmetic must be evaluated in double precision (SSE2, not x87)"
@@ -53,5 +54,20 @@ inline Pair TwoProduct(double a, const Pair& aHalves, double b, const Pair& bHal
 }
 
 inline Pair TwoProduct(double a, double b) { return TwoProduct(a, Split(a), b, Split(b)); }
+
+// The processors and compilers where a fused multiply-add can be chosen at run time.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define DOUBLE_DOUBLE_FUSED_PRODUCTS 1
+#define DOUBLE_DOUBLE_FUSED_TARGET __attribute__((target("fma")))
+// a * b exactly, as TwoProduct gives it: the rounded product and its exact error, which the
+// fused a * b - product yields in one rounding that loses nothing. Both are exact as long as
+// the error is not below the smallest normal double's ulp (|a * b| above about 2^-969), so the
+// two give the same pair. Only for callers compiled for FMA (DOUBLE_DOUBLE_FUSED_TARGET), where
+// the builtin is one instruction; elsewhere it would be a library call.
+__attribute__((always_inline)) inline Pair TwoProductFused(double a, double b) {
+    const double product = a * b;
+    return {product, __builtin_fma(a, b, -product)};
+}
+#endif
 
 }  // namespace double_double

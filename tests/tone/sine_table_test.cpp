@@ -53,7 +53,9 @@ TEST_P(SineTable, SineIsTheCorrectlyRoundedValueOfEveryEntry) {
 INSTANTIATE_TEST_SUITE_P(
     Tables, SineTable,
     testing::Values(Table{"binades", &kBinadesTable}, Table{"tone_windows", &kToneWindowsTable},
-                    Table{"midpoints", &kMidpointsTable}, Table{"specials", &kSpecialsTable}),
+                    Table{"midpoints", &kMidpointsTable}, Table{"specials", &kSpecialsTable},
+                    Table{"near_bound", &kNearBoundTable},
+                    Table{"step_multiples", &kStepMultiplesTable}),
     [](const testing::TestParamInfo<Table>& param) { return std::string(param.param.name); });
 
 }  // namespace

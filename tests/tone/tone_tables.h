@@ -11,6 +11,8 @@ extern const EmbeddedLines kToneWindowsTable;
 extern const EmbeddedLines kMidpointsTable;
 extern const EmbeddedLines kSpecialsTable;
 extern const EmbeddedLines kFillDigestsTable;
+extern const EmbeddedLines kNearBoundTable;  // and make_bound_tables.py
+extern const EmbeddedLines kStepMultiplesTable;
 
 struct SinePair {
     double argument;
