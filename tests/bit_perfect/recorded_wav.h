@@ -7,18 +7,11 @@
 #include <cstring>
 #include <vector>
 
+#include "wav_image.h"
+
 using ChannelCodes = std::vector<std::vector<std::int64_t>>;
 
 enum class Container { kPcm16, kPcm24, kPcm32, kPcm24In32, kFloat32 };
-
-inline void Put(std::vector<std::uint8_t>& out, std::uint64_t value, std::uint32_t bytes) {
-    for (std::uint32_t i = 0; i < bytes; ++i)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-inline void PutTag(std::vector<std::uint8_t>& out, const char* tag) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(tag[i]));
-}
 
 // A WAV image of codes at `bits` bits: integer containers hold code << (container - bits),
 // float holds code / 2^(bits - 1). The extensible header for 24 valid bits in 32.
@@ -48,31 +41,12 @@ inline std::vector<std::uint8_t> RecordedWav(const ChannelCodes& channels, std::
             }
         }
     }
-    const auto blockAlign = static_cast<std::uint32_t>(channels.size()) * sampleBytes;
-    std::vector<std::uint8_t> image;
-    PutTag(image, "RIFF");
-    Put(image, 0, 4);
-    PutTag(image, "WAVE");
-    PutTag(image, "fmt ");
-    Put(image, extensible ? 40 : 16, 4);
-    Put(image, extensible ? 0xFFFE : isFloat ? 3 : 1, 2);
-    Put(image, channels.size(), 2);
-    Put(image, rate, 4);
-    Put(image, rate * blockAlign, 4);
-    Put(image, blockAlign, 2);
-    Put(image, containerBits, 2);
-    if (extensible) {
-        Put(image, 22, 2);
-        Put(image, 24, 2);                     // valid bits
-        Put(image, 3, 4);                      // front left and right
-        Put(image, 0x0010000000000001ULL, 8);  // KSDATAFORMAT_SUBTYPE_PCM
-        Put(image, 0x719B3800AA000080ULL, 8);
-    }
-    PutTag(image, "data");
-    Put(image, data.size(), 4);
-    image.insert(image.end(), data.begin(), data.end());
-    const std::uint64_t riffSize = image.size() - 8;
-    for (std::size_t i = 0; i < 4; ++i)
-        image[4 + i] = static_cast<std::uint8_t>(riffSize >> (8 * i));
-    return image;
+    const WavLayout layout{static_cast<std::uint16_t>(isFloat ? 3 : 1),
+                           extensible,
+                           static_cast<std::uint16_t>(channels.size()),
+                           rate,
+                           static_cast<std::uint16_t>(containerBits),
+                           24,
+                           false};
+    return WavFileImage(layout, data);
 }
