@@ -37,36 +37,49 @@ export WINEPREFIX=$prefix
 timeout 60 "$WINESERVER64" -w 7>&- || "$WINESERVER64" -k
 trap '"$WINESERVER64" -k 2>/dev/null; rm -rf "$work"' EXIT
 
-tested=' '
-while IFS=$'\t' read -r name profile options expected tone_seconds references; do
-  case "$name" in '#'* | '') continue ;; esac
-  tested+="$profile "
+# One row, played once; PRODUCTS, when not empty, names the arithmetic of the sine's products.
+play_row() {  # LABEL PRODUCTS (and the row's fields)
+  local label=$1 products=$2 start output status tenths known known_profile
   start=$(date +%s%N)
   # shellcheck disable=SC2086  # options are words
-  output=$("$repo/scripts/endpoint-play" --profile "$profile" --arch "$arch" $options --keep-session \
+  output=$(${products:+env EXCLUSIVE_TONE_SINE_PRODUCTS=$products} \
+           "$repo/scripts/endpoint-play" --profile "$profile" --arch "$arch" $options --keep-session \
            --wav "$work/run.wav" --log "$work/run.log" "$bin/exclusive-tone.exe" 2>"$work/errors" 7>&-)
   status=$?
   tenths=$((($(date +%s%N) - start) / 100000000))
-  echo "$name: $((tenths / 10)).$((tenths % 10)) s"
-  check "$name: output" "$expected" "$output"
-  check "$name: exit code" 0 "$status"
+  echo "$label: $((tenths / 10)).$((tenths % 10)) s"
+  check "$label: output" "$expected" "$output"
+  check "$label: exit code" 0 "$status"
   if [ "$references" != - ]; then
-    check "$name: references left at exit" "outstanding references: $references" \
+    check "$label: references left at exit" "outstanding references: $references" \
           "$(tail -n 1 "$work/run.log" 2>/dev/null)"
   fi
   if [ "$tone_seconds" != - ]; then
-    check "$name: tone in WAV file" 0 \
+    check "$label: tone in WAV file" 0 \
           "$(cd "$work" && EXCLUSIVE_TONE_WINEPREFIX=$prefix EXCLUSIVE_TONE_WINEPREFIX32=$prefix \
                "$runner" "$bin/wav_tone_check.exe" run.wav "$tone_seconds" >/dev/null 7>&-; echo $?)"
   fi
   if [ "$profile" = studio-monitor ]; then
     # The DLL names the profiles it knows: each must have a row.
     known=$(sed -n 's/.*no device profile named "studio-monitor"; there are //p' "$work/errors" | tr -d '\r')
-    check "$name: the DLL names its profiles" yes "$([ -n "$known" ] && echo yes || echo no)"
+    check "$label: the DLL names its profiles" yes "$([ -n "$known" ] && echo yes || echo no)"
     for known_profile in ${known//,/ }; do
       check "profile $known_profile has a row" yes \
             "$([[ "$tested" == *" $known_profile "* ]] && echo yes || echo no)"
     done
+  fi
+}
+
+tested=' '
+while IFS=$'\t' read -r name profile options expected tone_seconds references; do
+  case "$name" in '#'* | '') continue ;; esac
+  tested+="$profile "
+  if [ "$tone_seconds" = - ]; then
+    play_row "$name" ""
+  else
+    # The tone itself, with each arithmetic of the sine's products: the same bytes from both.
+    play_row "$name (dekker)" dekker
+    play_row "$name (fused)" fused
   fi
 done <"$repo/tests/data/endpoint_profiles.tsv"
 

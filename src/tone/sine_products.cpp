@@ -1,0 +1,20 @@
+#include "tone/sine_products.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "tone/sine_paths.h"
+
+SineProductsRequest ApplySineProductsRequest() {
+    const char* const name = std::getenv(kSineProductsVariable);
+    if (name == nullptr) return SineProductsRequest::kNone;
+    if (std::strcmp(name, "dekker") == 0) {
+        UseSineProducts(SineProducts::kDekker);
+        return SineProductsRequest::kApplied;
+    }
+    if (std::strcmp(name, "fused") == 0) {
+        return UseSineProducts(SineProducts::kFused) ? SineProductsRequest::kApplied
+                                                     : SineProductsRequest::kUnavailable;
+    }
+    return SineProductsRequest::kUnknownName;
+}
