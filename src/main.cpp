@@ -11,16 +11,8 @@
 int main() {
     // The same bytes with either arithmetic; a request that cannot be met is said on standard
     // error, leaving standard output to the report.
-    switch (ApplySineProductsRequest()) {
-        case SineProductsRequest::kUnknownName:
-            std::cerr << kSineProductsVariable << " must be dekker or fused: ignored\n";
-            break;
-        case SineProductsRequest::kUnavailable:
-            std::cerr << "this processor has no FMA: the sine uses Dekker's products\n";
-            break;
-        case SineProductsRequest::kNone:
-        case SineProductsRequest::kApplied:
-            break;
+    if (const char* problem = SineProductsRequestProblem(ApplySineProductsRequest())) {
+        std::cerr << problem << '\n';
     }
     // Initialised once for the thread's whole life; a failure shows up in the calls that follow.
     static_cast<void>(CoInitialize(nullptr));

@@ -18,3 +18,16 @@ SineProductsRequest ApplySineProductsRequest() {
     }
     return SineProductsRequest::kUnknownName;
 }
+
+const char* SineProductsRequestProblem(SineProductsRequest request) {
+    switch (request) {
+        case SineProductsRequest::kUnknownName:
+            return "EXCLUSIVE_TONE_SINE_PRODUCTS must be dekker or fused: ignored";
+        case SineProductsRequest::kUnavailable:
+            return "this processor has no FMA: the sine uses Dekker's products";
+        case SineProductsRequest::kNone:
+        case SineProductsRequest::kApplied:
+            break;
+    }
+    return nullptr;
+}

@@ -16,3 +16,6 @@ constexpr const char kSineProductsVariable[] = "EXCLUSIVE_TONE_SINE_PRODUCTS";
 
 // Reads the variable and applies what it names. Call before the first sine.
 SineProductsRequest ApplySineProductsRequest();
+
+// What a program says on standard error of a request it could not meet; null for the others.
+const char* SineProductsRequestProblem(SineProductsRequest request);

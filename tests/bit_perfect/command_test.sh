@@ -16,7 +16,8 @@ failures=0
 # expect STATUS LINE-PREFIX FILE: the command's exit status and the start of what it prints.
 expect() {
   local output status
-  output=$("${runner[@]}" "$exe" "$3" 2>&1 | tr -d '\r')
+  # Run with each arithmetic of the sine's products: a processor without FMA says so first.
+  output=$("${runner[@]}" "$exe" "$3" 2>&1 | tr -d '\r' | grep -v ': this processor has no FMA')
   status=${PIPESTATUS[0]}
   if [ "$status" != "$1" ] || [[ "$output" != "$2"* ]]; then
     echo "FAILED on $3: status $status (expected $1), output:"

@@ -8,9 +8,15 @@
 
 #include "check.h"
 #include "recording.h"
+#include "tone/sine_products.h"
 #include "wav_reader.h"
 
 int main(int argc, char** argv) {
+    // The expected tone comes from the player's own sine, with the arithmetic the player would
+    // take here, or the one the environment names.
+    if (const char* problem = SineProductsRequestProblem(ApplySineProductsRequest())) {
+        std::cerr << "bit-perfect-check: " << problem << '\n';
+    }
     if (argc != 2 || argv[1][0] == '\0') {
         std::cerr << "usage: bit-perfect-check WAV\n";
         return 2;
