@@ -729,12 +729,19 @@ def prove():
     }
 
 
-def log2(value):
-    return math.log2(value)
+def above(value, places=2):
+    """log2 of an upper bound, rounded up: the figure stays a bound."""
+    scale = 10**places
+    return '%.*f' % (places, math.ceil(math.log2(value) * scale) / scale)
+
+
+def below(value):
+    """log2 of a lower bound, rounded down."""
+    return '%.2f' % (math.floor(math.log2(value) * 100) / 100)
 
 
 def report(results):
-    r = {key: log2(value) for key, value in results.items() if key != 'checked'}
+    r = {key: above(value) for key, value in results.items() if key != 'checked'}
     lines = [
         '# The quick path\'s error bounds, proven by prove_sine_bounds.py (do not edit: run it).',
         '# NAME LOG2: the code\'s constant must be at least 2^LOG2 (rounded up to 0.01).',
@@ -742,22 +749,22 @@ def report(results):
     names = [('relative', 'kRelativeError'), ('floating', 'kFloatingReductionError'),
              ('integer', 'kIntegerReductionError')]
     for key, name in names:
-        lines.append(f'{name} {math.ceil(r[key] * 100) / 100:.2f}')
+        lines.append(f'{name} {r[key]}')
     lines += [
-        '# Per regime, the relative part (log2): none %.2f, floating %.2f, integer %.2f;' % (
+        '# Bounds, log2 rounded outwards. The relative part: none %s, floating %s, integer %s;' % (
             r['relative_none'], r['relative_floating'], r['relative_integer']),
-        '# where S = 0 (j = 0, 512): none %.2f, floating %.2f, integer %.2f.' % (
+        '# where S = 0 (j = 0, 512): none %s, floating %s, integer %s.' % (
             r['zero_none'], r['zero_floating'], r['zero_integer']),
-        '# |lo| <= 2^%.2f |hi| plus the reduction\'s share; |r.hi| <= 2^%.4f.' % (
-            r['lo_ratio'], r['r_max']),
-        '# In doubles, r.hi + r.lo is within 2^%.2f |x| + 2^%.2f |r.hi| of r,' % (
+        '# |lo| <= 2^%s |hi| plus the reduction\'s share; |r.hi| <= 2^%s.' % (
+            r['lo_ratio'], above(results['r_max'], 4)),
+        '# In doubles, r.hi + r.lo is within 2^%s |x| + 2^%s |r.hi| of r,' % (
             r['reduction_floating'], r['reduction_relative_floating']),
-        '# |r.lo| <= 2^-53 (1 + 2^%.2f) |r.hi| + 2^%.2f |x|; where S = 0, |r.hi| >= 2^%.2f.' % (
-            r['r_lo_floating'], r['lo_share'], r['r_min_floating']),
-        '# In integers, within 2^%.2f + 2^%.2f |r.hi| (truncation below 2^%.2f of a step);' % (
+        '# |r.lo| <= 2^-53 (1 + 2^%s) |r.hi| + 2^%s |x|; where S = 0, |r.hi| >= 2^%s.' % (
+            r['r_lo_floating'], r['lo_share'], below(results['r_min_floating'])),
+        '# In integers, within 2^%s + 2^%s |r.hi| (truncation below 2^%s of a step);' % (
             r['reduction_integer'], r['reduction_relative_integer'], r['truncation']),
-        '# where S = 0, |r.hi| >= 2^%.2f; the window model agrees with mpmath on %d arguments.' % (
-            r['r_min_integer'], results['checked']),
+        '# where S = 0, |r.hi| >= 2^%s; the window model agrees with mpmath on %d arguments.' % (
+            below(results['r_min_integer']), results['checked']),
     ]
     return '\n'.join(lines) + '\n'
 
