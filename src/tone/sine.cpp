@@ -2,11 +2,11 @@
 // rounding for all but about one argument in five thousand, and an exact multiword path for those.
 //
 // Quick path:
-//   1. x = j pi/512 + r modulo 2 pi, |r| <= 2^-8.348 (pi/1024 and a hair), r a double-double. Below
-//   2^30 by a
-//      four-part pi/512 in doubles; above, by the bits of 2/pi in 64-bit integer arithmetic.
-//      r is exact to 2^-137.2 |x| below 2^30 and to 2^-125.3 above (plus 2^-106 and 2^-102 of
-//      |r| from the double-double arithmetic), so that sines near zero keep their accuracy.
+//   1. x = j pi/512 + r modulo 2 pi, |r.hi| <= 2^-8.348 (pi/1024 and a hair), r a double-double.
+//      Below 2^30 by a four-part pi/512 in doubles; above, by the bits of 2/pi in 64-bit integer
+//      arithmetic. r is exact to 2^-137.6 |x| below 2^30 and to 2^-125.3 above (plus 2^-106 and
+//      2^-103.3 of |r.hi| from the double-double arithmetic), so that sines near zero keep their
+//      accuracy: where j is 0 or 512, |r.hi| is at least 2^-59.96 for every double.
 //   2. sin x = S cos r + C sin r, with S = sin(j pi/512) and C = cos(j pi/512) from a table of
 //      double-doubles, and short Taylor polynomials for cos r - 1 and sin r - r.
 // Below 2^-9, r = x and j = 0; below 2^-26, sin x rounds to x itself.
@@ -83,7 +83,7 @@ struct Reduced {
 // j p2 are exact for j < 2^38. x - j p1 and then x - j p1 - j p2 are multiples of min(ulp(x),
 // 2^-38) smaller than 2^53 of those units, so both subtractions are exact too (the proof checks
 // this in every binade). The rest is carried in double-doubles: r.hi + r.lo is within
-// 2^-137.2 x + 2^-106 |r.hi| of r, and |r| <= 2^-8.348 (the step can be one off the nearest
+// 2^-137.6 x + 2^-106 |r.hi| of r, and |r.hi| <= 2^-8.348 (the step can be one off the nearest
 // where x * kStepsPerRadian rounds across a half).
 template <class Products>
 SINE_INLINE Reduced ReduceInDoubles(double x) {
@@ -101,9 +101,9 @@ SINE_INLINE Reduced ReduceInDoubles(double x) {
     const double less2 = (x - steps * k::kStepParts[0]) - steps * k::kStepParts[1];
     const Pair part3 = Products::Of(steps, k::kStepParts[2], kPart3Halves);
     const Pair less3 = TwoSum(less2, -part3.hi);
-    // Left unnormalised: |r.lo| <= 2^-53 |r.hi| + 2^-85.6 x, which the proof allows for; near a
-    // multiple of pi, where r.hi is tiny, r.lo may exceed it, and only the absolute bound
-    // 2^-128 x then decides.
+    // Left unnormalised: |r.lo| <= 2^-53 (1 + 2^-53) |r.hi| + 2^-85.9 x, which the proof allows
+    // for; near a multiple of pi, where r.hi is tiny, r.lo may exceed it, and only the absolute
+    // bound 2^-128 x then decides.
     return {step, {less3.hi, less3.lo - (part3.lo + steps * k::kStepParts[3])}};
 }
 
@@ -144,9 +144,10 @@ inline Wide MultiplyWide(std::uint64_t a, std::uint64_t b) {
 // For x = mantissa * 2^(exponent - 52) >= 2^30: x * 512/pi = mantissa * (2/pi) * 2^(exponent
 // - 44). Bits of 2/pi above the window add multiples of 1024 steps, bits below it less than
 // 2^-129 of a step. The 192-bit window times the mantissa, modulo 2^192, holds x * 512/pi mod
-// 1024 in its top 128 bits, in units of 2^-118 of a step, truncated: less than 2^-118 of a
-// step, 2^-125.3 radians, is lost (kIntegerReductionError applies 2^-122), plus 2^-102 |r| in
-// the double-doubles of f and f pi/512.
+// 1024 in its top 128 bits, in units of 2^-118 of a step, truncated: with the bits below the
+// window, less than 2^-118 + 2^-129 of a step, 2^-125.3 radians, is lost (kIntegerReductionError
+// applies 2^-122), plus 2^-103.3 |r.hi| in the double-doubles of f and f pi/512. The proof
+// models these words for every exponent and checks them against x * 512/pi.
 template <class Products>
 SINE_INLINE Reduced ReduceInIntegers(std::uint64_t mantissa, int exponent) {
     const unsigned position = static_cast<unsigned>(exponent + 10);
@@ -194,7 +195,7 @@ ReduceInIntegersOutOfLine<FusedProducts>(std::uint64_t mantissa, int exponent) {
 
 // sin(j pi/512 + r) as an unevaluated sum hi + lo, for |r.hi| <= 2^-8.348. The proof bounds
 // its error by 2^-66.66 |hi| in the worst table entry, the reductions' relative parts and the
-// rounding of lo +- the error included (2^-70.7 where j = 0 and r.lo = 0, below 2^-9), and
+// rounding of lo +- the error included (2^-70.87 where j = 0 and r.lo = 0, below 2^-9), and
 // |lo| by 2^-16.47 |hi| plus r.lo's absolute part: the pair is left unnormalised.
 template <class Products>
 SINE_INLINE Pair SineOfStepPlus(const Reduced& reduced) {
