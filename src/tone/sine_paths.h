@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 
 // The two ways Sine reaches its answer, for the tests and benchmarks that look inside it.
@@ -32,3 +33,20 @@ bool TryExactSine(double radians, int words, double& result);
 // The exact path's attempts at the widths given, in turn, until one settles the rounding; its
 // width in settledWith. When none does, writes a diagnostic to standard error and aborts.
 double ExactSineTrying(double radians, std::initializer_list<int> widths, int& settledWith);
+
+// An argument already reduced, for tests that need a sine nearer a rounding midpoint than the
+// sine of any double lies: (quadrant + f) pi/2 with |f| <= 1/2 and more bits than a double gives.
+struct ReducedSineArgument {
+    unsigned quadrant;           // q, taken modulo 4
+    bool negativeFraction;       // f < 0
+    std::uint32_t fraction[16];  // |f|: fraction[i] has the weight 2^(-32 (i + 1))
+};
+
+// The attempts of the exact path on a reduced argument, through the same evaluation and rounding
+// decision as a double's. An attempt of W words reads the first W - 1 words of |f|, as the
+// reduction of a double would leave them, and settles only the correctly rounded sine of
+// (q + f) pi/2 with f as given, all 16 words; the words it does not read lie within its error
+// allowance.
+bool TryExactSine(const ReducedSineArgument& argument, int words, double& result);
+double ExactSineTrying(const ReducedSineArgument& argument, std::initializer_list<int> widths,
+                       int& settledWith);
