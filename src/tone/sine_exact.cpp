@@ -1,14 +1,20 @@
 // The exact path of the sine: integer arithmetic on fixed-point numbers of 32-bit words.
-//   1. |x| * 2/pi mod 4 from the bits of 2/pi: a quadrant q and a fraction f in [-1/2, 1/2].
+//   1. |x| * 2/pi mod 4 from the bits of 2/pi: a quadrant q and a fraction f in [-1/2, 1/2]
+//      (or q and f as a test gives them, to 16 words).
 //   2. r = |f| pi/2 <= pi/4, and sin r or cos r by their Taylor series.
 //   3. The sum rounded to the nearest double, once the error interval shows which one it is.
-// An attempt with W words keeps its error below 2^16 units of its last word, 2^-(32 W - 48):
-// 2^-112 with 5 words, 2^-240 with 9. The sine of every double that reaches this path is above
-// 2^-100 and, by the worst cases of sin in binary64 that Lefevre and Muller found in their
-// exhaustive searches, needs no more than about 130 significant bits to round: 5 words settle all
-// but the very hardest, 9 settle every double. The answer does not rest on that figure: an attempt
-// that cannot settle the rounding says so, the next is wider (5, 9, then 16 words, error below
-// 2^-464), and should all fail, the program stops with a diagnostic rather than return a sine it
+// An attempt with W words loses less than 2^10 units of its last word in all (the bits of 2/pi
+// beyond those it reads, below 2^-(32 W + 9), among them) and allows 2^16, 2^-(32 W - 48): 2^-112
+// with 5 words, 2^-240 with 9, 2^-464 with 16. It settles every sine more than twice that from a
+// rounding midpoint and declines every one less than half that from one.
+// How wide is wide enough: the sine of a double that reaches this path is above 2^-60 (the double
+// nearest a multiple of pi, 6381956970095103 * 2^798, lies 9.4e-19 from it), so its last place is
+// worth at least 2^-112, and 9 words settle every sine more than 2^-127 of that from a midpoint:
+// one that needs up to some 180 significant bits to round. The hardest cases of sin in binary64
+// that Lefevre and Muller's exhaustive searches found need some 120 to 130; so 9 words settle
+// every double those searches covered, and 5 most of them. The answer does not rest on those
+// figures: an attempt that cannot settle the rounding says so, the next is wider (5, 9, then 16
+// words), and should all fail, the program stops with a diagnostic rather than return a sine it
 // has not checked.
 
 #include <cstddef>
@@ -256,8 +262,8 @@ bool EvaluateAndDecide(const Reduction<Words>& reduction, double& magnitude, boo
     const Fixed<Words> value = TaylorSeries(radians, cosine);
     negative = (reduction.quadrant >= 2) != (!cosine && reduction.negativeFraction);
 
-    // Every step above loses less than 2^10 units of the last word; allow 2^16. A value within
-    // that of zero (only in attempts too narrow for the sine) is left undecided.
+    // The steps above lose less than 2^10 units of the last word in all; allow 2^16. A value
+    // within that of zero (only in attempts too narrow for the sine) is left undecided.
     Fixed<Words> error{};
     error.word[Words - 1] = 1u << 16;
     if (IsLess(value, error) || IsZero(value)) return false;

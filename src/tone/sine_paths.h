@@ -21,13 +21,15 @@ SineProducts SineProductsInUse();
 bool TryQuickSine(double radians, double& result);
 
 // The exact path: multiword integer arithmetic, 5 words of 32 bits and, where those cannot
-// settle the rounding, 9, then 16; correctly rounded for every finite argument (NaN for NaN and the
-// infinities). Slow: microseconds.
+// settle the rounding, 9, then 16; NaN for NaN and the infinities. Slow: microseconds. Every sine
+// it returns is correctly rounded; should no width settle one, it aborts (ExactSineTrying). 9 words
+// settle every sine more than 2^-127 of its last place from a rounding midpoint, which by the
+// hardest cases of sin that Lefevre and Muller's searches found is every double they covered.
 double ExactSine(double radians);
 
 // One attempt of the exact path with `words` words of 32 bits (2, 5, 9 or 16; the narrow ones
-// are for tests): true and the correctly rounded sine when its error bound settles the
-// rounding, false, leaving result untouched, when it does not.
+// are for tests): true and the correctly rounded sine when its error allowance, 2^-(32 words -
+// 48), settles the rounding, false, leaving result untouched, when it does not.
 bool TryExactSine(double radians, int words, double& result);
 
 // The exact path's attempts at the widths given, in turn, until one settles the rounding; its
@@ -35,7 +37,8 @@ bool TryExactSine(double radians, int words, double& result);
 double ExactSineTrying(double radians, std::initializer_list<int> widths, int& settledWith);
 
 // An argument already reduced, for tests that need a sine nearer a rounding midpoint than the
-// sine of any double lies: (quadrant + f) pi/2 with |f| <= 1/2 and more bits than a double gives.
+// sines of doubles are known to come: (quadrant + f) pi/2 with |f| <= 1/2, to more bits than a
+// double's reduction gives.
 struct ReducedSineArgument {
     unsigned quadrant;           // q, taken modulo 4
     bool negativeFraction;       // f < 0
