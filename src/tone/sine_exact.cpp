@@ -1,14 +1,20 @@
 // The exact path of the sine: integer arithmetic on fixed-point numbers of 32-bit words.
-//   1. |x| * 2/pi mod 4 from the bits of 2/pi: a quadrant q and a fraction f in [-1/2, 1/2].
+//   1. |x| * 2/pi mod 4 from the bits of 2/pi: a quadrant q and a fraction f in [-1/2, 1/2]
+//      (or q and f as a test gives them, to 16 words).
 //   2. r = |f| pi/2 <= pi/4, and sin r or cos r by their Taylor series.
 //   3. The sum rounded to the nearest double, once the error interval shows which one it is.
-// An attempt with W words keeps its error below 2^16 units of its last word, 2^-(32 W - 48):
-// 2^-112 with 5 words, 2^-240 with 9. The sine of every double that reaches this path is above
-// 2^-100 and, by the worst cases of sin in binary64 that Lefevre and Muller found in their
-// exhaustive searches, needs no more than about 130 significant bits to round: 5 words settle all
-// but the very hardest, 9 settle every double. The answer does not rest on that figure: an attempt
-// that cannot settle the rounding says so, the next is wider (5, 9, then 16 words, error below
-// 2^-464), and should all fail, the program stops with a diagnostic rather than return a sine it
+// An attempt with W words loses less than 2^10 units of its last word in all (the bits of 2/pi
+// beyond those it reads, below 2^-(32 W + 9), among them) and allows 2^16, 2^-(32 W - 48): 2^-112
+// with 5 words, 2^-240 with 9, 2^-464 with 16. It settles every sine more than twice that from a
+// rounding midpoint and declines every one less than half that from one.
+// How wide is wide enough: the sine of a double that reaches this path is above 2^-60 (the double
+// nearest a multiple of pi, 6381956970095103 * 2^798, lies 9.4e-19 from it), so its last place is
+// worth at least 2^-112, and 9 words settle every sine more than 2^-127 of that from a midpoint:
+// one that needs up to some 180 significant bits to round. The hardest cases of sin in binary64
+// that Lefevre and Muller's exhaustive searches found need some 120 to 130; so 9 words settle
+// every double those searches covered, and 5 most of them. The answer does not rest on those
+// figures: an attempt that cannot settle the rounding says so, the next is wider (5, 9, then 16
+// words), and should all fail, the program stops with a diagnostic rather than return a sine it
 // has not checked.
 
 #include <cstddef>
@@ -16,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "tone/sine_argument.h"
 #include "tone/sine_constants.h"
@@ -114,7 +121,7 @@ template <int Words>
 struct Reduction {
     unsigned quadrant;      // q: |x| = (q + f) pi/2 modulo 2 pi
     bool negativeFraction;  // f < 0
-    Fixed<Words> radians;   // |f| pi/2
+    Fixed<Words> fraction;  // |f| <= 1/2, truncated: low by less than one unit of the last word
 };
 
 // |x| = mantissa * 2^(exponent - 52). |x| * 2/pi = mantissa * (2/pi) * 2^(exponent - 52): bits
@@ -161,13 +168,22 @@ Reduction<Words> ReduceToQuadrant(std::uint64_t mantissa, int exponent) {
         y[0] &= 0x3fffffffu;
     }
     // |f| with the point moved to the word boundary: 30 + 32 (Words - 1) bits, shifted by 2.
-    Fixed<Words> fraction{};
     for (int i = 1; i < Words; ++i) {
-        fraction.word[i] = (y[i - 1] << 2) | (y[i] >> 30);
+        reduction.fraction.word[i] = (y[i - 1] << 2) | (y[i] >> 30);
     }
-    Fixed<Words> halfPi;
-    std::memcpy(halfPi.word, k::kHalfPi, sizeof halfPi.word);
-    reduction.radians = Multiply(fraction, halfPi);
+    return reduction;
+}
+
+// The reduced argument of a test, its fraction truncated to the width: low by less than one unit
+// of the last word, as the reduction of a double leaves it.
+template <int Words>
+Reduction<Words> TruncateReduced(const ReducedSineArgument& argument) {
+    Reduction<Words> reduction{};
+    reduction.quadrant = argument.quadrant & 3u;
+    reduction.negativeFraction = argument.negativeFraction;
+    for (int i = 1; i < Words; ++i) {
+        reduction.fraction.word[i] = argument.fraction[i - 1];
+    }
     return reduction;
 }
 
@@ -234,18 +250,20 @@ double RoundToDouble(const Fixed<Words>& a) {
     return sine_argument::FromBits(bits);
 }
 
-// The correctly rounded sin |x| (its sign in `negative`) when Words suffice to settle the
-// rounding.
+// The correctly rounded sin((q + f) pi/2) (its sign in `negative`) when Words suffice to settle
+// the rounding.
 template <int Words>
-bool TrySineOfMagnitude(std::uint64_t mantissa, int exponent, double& magnitude, bool& negative) {
-    const Reduction<Words> reduction = ReduceToQuadrant<Words>(mantissa, exponent);
+bool EvaluateAndDecide(const Reduction<Words>& reduction, double& magnitude, bool& negative) {
+    Fixed<Words> halfPi;
+    std::memcpy(halfPi.word, k::kHalfPi, sizeof halfPi.word);
+    const Fixed<Words> radians = Multiply(reduction.fraction, halfPi);
     // sin((q + f) pi/2): q = 0: sin r, 1: cos r, 2: -sin r, 3: -cos r, with sin r odd in f.
     const bool cosine = (reduction.quadrant & 1u) != 0;
-    const Fixed<Words> value = TaylorSeries(reduction.radians, cosine);
+    const Fixed<Words> value = TaylorSeries(radians, cosine);
     negative = (reduction.quadrant >= 2) != (!cosine && reduction.negativeFraction);
 
-    // Every step above loses less than 2^10 units of the last word; allow 2^16. A value within
-    // that of zero (only in attempts too narrow for the sine) is left undecided.
+    // The steps above lose less than 2^10 units of the last word in all; allow 2^16. A value
+    // within that of zero (only in attempts too narrow for the sine) is left undecided.
     Fixed<Words> error{};
     error.word[Words - 1] = 1u << 16;
     if (IsLess(value, error) || IsZero(value)) return false;
@@ -258,50 +276,98 @@ bool TrySineOfMagnitude(std::uint64_t mantissa, int exponent, double& magnitude,
 }
 
 template <int Words>
-bool TryWidth(double radians, double& result) {
-    const std::uint64_t bits = sine_argument::BitsOf(radians);
-    const std::uint64_t magnitudeBits = bits & ~sine_argument::kSignBit;
-    double magnitude = 0.0;
-    bool negative = false;
-    if (!TrySineOfMagnitude<Words>(sine_argument::MantissaOf(magnitudeBits),
-                                   sine_argument::ExponentOf(magnitudeBits), magnitude, negative)) {
-        return false;
+using Width = std::integral_constant<int, Words>;
+
+// One attempt: reduce(Width<W>{}) gives the Reduction<W> to evaluate; false for a width that
+// has no attempt.
+template <typename Reduce>
+bool AttemptWidth(int words, const Reduce& reduce, double& magnitude, bool& negative) {
+    switch (words) {
+        case 2:
+            return EvaluateAndDecide(reduce(Width<2>{}), magnitude, negative);
+        case 5:
+            return EvaluateAndDecide(reduce(Width<5>{}), magnitude, negative);
+        case 9:
+            return EvaluateAndDecide(reduce(Width<9>{}), magnitude, negative);
+        case 16:
+            return EvaluateAndDecide(reduce(Width<16>{}), magnitude, negative);
+        default:
+            return false;
     }
-    const bool negativeArgument = (bits & sine_argument::kSignBit) != 0;
-    result = negative != negativeArgument ? -magnitude : magnitude;
-    return true;
+}
+
+// The attempts at `widths` in turn until one settles; otherwise the diagnostic, naming the
+// argument as describe(buffer, size) writes it, and abort.
+template <typename Attempt, typename Describe>
+double FirstSettled(std::initializer_list<int> widths, int& settledWith, const Attempt& attempt,
+                    const Describe& describe) {
+    double result = 0.0;
+    for (int words : widths) {
+        if (attempt(words, result)) {
+            settledWith = words;
+            return result;
+        }
+    }
+    char argument[200];
+    describe(argument, sizeof argument);
+    std::fprintf(stderr, "Sine: the rounding of the sine of %s is still undecided\n", argument);
+    std::abort();
 }
 
 }  // namespace
 
 bool TryExactSine(double radians, int words, double& result) {
     if (sine_argument::TrivialSine(radians, result)) return true;
-    switch (words) {
-        case 2:
-            return TryWidth<2>(radians, result);
-        case 5:
-            return TryWidth<5>(radians, result);
-        case 9:
-            return TryWidth<9>(radians, result);
-        case 16:
-            return TryWidth<16>(radians, result);
-        default:
-            return false;
-    }
+    const std::uint64_t bits = sine_argument::BitsOf(radians);
+    const std::uint64_t magnitudeBits = bits & ~sine_argument::kSignBit;
+    const std::uint64_t mantissa = sine_argument::MantissaOf(magnitudeBits);
+    const int exponent = sine_argument::ExponentOf(magnitudeBits);
+    double magnitude = 0.0;
+    bool negative = false;
+    const auto reduce = [mantissa, exponent](auto width) {
+        return ReduceToQuadrant<decltype(width)::value>(mantissa, exponent);
+    };
+    if (!AttemptWidth(words, reduce, magnitude, negative)) return false;
+    const bool negativeArgument = (bits & sine_argument::kSignBit) != 0;
+    result = negative != negativeArgument ? -magnitude : magnitude;
+    return true;
+}
+
+bool TryExactSine(const ReducedSineArgument& argument, int words, double& result) {
+    double magnitude = 0.0;
+    bool negative = false;
+    const auto reduce = [&argument](auto width) {
+        return TruncateReduced<decltype(width)::value>(argument);
+    };
+    if (!AttemptWidth(words, reduce, magnitude, negative)) return false;
+    result = negative ? -magnitude : magnitude;
+    return true;
 }
 
 double ExactSineTrying(double radians, std::initializer_list<int> widths, int& settledWith) {
-    double result = 0.0;
-    for (int words : widths) {
-        if (TryExactSine(radians, words, result)) {
-            settledWith = words;
-            return result;
-        }
-    }
-    const std::uint64_t bits = sine_argument::BitsOf(radians);
-    std::fprintf(stderr, "Sine: the rounding of the sine of %016llx is still undecided\n",
-                 static_cast<unsigned long long>(bits));
-    std::abort();
+    return FirstSettled(
+        widths, settledWith,
+        [radians](int words, double& result) { return TryExactSine(radians, words, result); },
+        [radians](char* buffer, std::size_t size) {
+            std::snprintf(buffer, size, "%016llx",
+                          static_cast<unsigned long long>(sine_argument::BitsOf(radians)));
+        });
+}
+
+double ExactSineTrying(const ReducedSineArgument& argument, std::initializer_list<int> widths,
+                       int& settledWith) {
+    return FirstSettled(
+        widths, settledWith,
+        [&argument](int words, double& result) { return TryExactSine(argument, words, result); },
+        [&argument](char* buffer, std::size_t size) {
+            int used = std::snprintf(buffer, size, "(%u %c 0x0.", argument.quadrant & 3u,
+                                     argument.negativeFraction ? '-' : '+');
+            for (std::uint32_t word : argument.fraction) {
+                used += std::snprintf(buffer + used, size - static_cast<std::size_t>(used), "%08lx",
+                                      static_cast<unsigned long>(word));
+            }
+            std::snprintf(buffer + used, size - static_cast<std::size_t>(used), ") pi/2");
+        });
 }
 
 double ExactSine(double radians) {

@@ -1,10 +1,12 @@
 // The two paths of Sine against each other: wherever the quick path claims a result, the exact
 // path must give the same bits, and near a rounding midpoint the quick path must decline.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <iomanip>
 #include <random>
 #include <sstream>
 #include <string>
@@ -109,9 +111,9 @@ TEST(SinePaths, QuickPathDeclinesTheTonePhasesNearestAMidpoint) {
 }
 
 // Attempts of the exact path too narrow for the sines nearest a midpoint: each declines or gives
-// the right sine, never a wrong one (an error allowance too small would show here), the
-// narrowest declines the nearest of all, and the retry settles it.
-TEST(SinePaths, ExactAttemptsDeclineWhatTheyCannotSettleAndTheRetrySettlesIt) {
+// the right sine, never a wrong one (an error allowance too small would show here), and the
+// narrowest declines every one.
+TEST(SinePaths, NarrowExactAttemptsDeclineWhatTheyCannotSettle) {
     const std::vector<SinePair> pairs = ReadSinePairs(kMidpointsTable);
     ASSERT_GE(pairs.size(), 400u);
     int declined[2] = {0, 0};
@@ -128,15 +130,82 @@ TEST(SinePaths, ExactAttemptsDeclineWhatTheyCannotSettleAndTheRetrySettlesIt) {
     }
     EXPECT_EQ(declined[0], static_cast<int>(pairs.size())) << "2 words allow 2^-16: none settles";
     EXPECT_LT(declined[1], declined[0] / 2) << "5 words, allowing 2^-112, settle most";
+}
 
-    const SinePair& nearest = pairs.front();  // 4e-8 ulp from a midpoint
-    double sine = 0.0;
-    EXPECT_FALSE(TryExactSine(nearest.argument, 2, sine));
-    EXPECT_TRUE(TryExactSine(nearest.argument, 9, sine));
-    int settledWith = 0;
-    const double retried = ExactSineTrying(nearest.argument, {2, 9}, settledWith);
-    EXPECT_EQ(settledWith, 9);
-    EXPECT_EQ(std::memcmp(&retried, &nearest.sine, sizeof retried), 0);
+// A reduced argument whose sine lies 2^-distance (relative) from a midpoint.
+struct ReducedCase {
+    int distance;
+    ReducedSineArgument argument;
+    double sine;  // correctly rounded
+    std::string line;
+};
+
+std::vector<ReducedCase> ReadReducedCases() {
+    std::vector<ReducedCase> cases;
+    for (std::size_t i = 0; i < kReducedMidpointsTable.count; ++i) {
+        std::istringstream fields(kReducedMidpointsTable.lines[i]);
+        ReducedCase reduced{};
+        reduced.line = kReducedMidpointsTable.lines[i];
+        char sign = 0;
+        fields >> reduced.distance >> reduced.argument.quadrant >> sign >> std::hex;
+        for (std::uint32_t& word : reduced.argument.fraction) fields >> word;
+        std::uint64_t sineBits = 0;
+        fields >> sineBits;
+        EXPECT_TRUE(fields && (sign == '+' || sign == '-')) << reduced.line;
+        reduced.argument.negativeFraction = sign == '-';
+        reduced.sine = FromBits(sineBits);
+        cases.push_back(reduced);
+    }
+    return cases;
+}
+
+// Sines 2^-300 from a midpoint, in every quadrant and binade: 5 and 9 words (errors up to 2^-240)
+// must decline them, 16 words settle them, and the exact path's loop reach 16 and settle.
+TEST(SinePaths, ExactAttemptsDeclineBeyondTheirWidthAndTheLoopSettlesWithSixteenWords) {
+    int checked = 0;
+    for (const ReducedCase& reduced : ReadReducedCases()) {
+        if (reduced.distance != 300) continue;
+        ++checked;
+        for (int words : {5, 9}) {
+            double sine = 0.0;
+            EXPECT_FALSE(TryExactSine(reduced.argument, words, sine))
+                << words << " words gave " << std::hexfloat << sine << ": " << reduced.line;
+        }
+        double sine = 0.0;
+        EXPECT_TRUE(TryExactSine(reduced.argument, 16, sine) &&
+                    std::memcmp(&sine, &reduced.sine, sizeof sine) == 0)
+            << "16 words: " << std::hexfloat << sine << ", not " << reduced.sine << ": "
+            << reduced.line;
+        int settledWith = 0;
+        const double looped = ExactSineTrying(reduced.argument, {5, 9, 16}, settledWith);
+        EXPECT_EQ(settledWith, 16) << reduced.line;
+        EXPECT_EQ(std::memcmp(&looped, &reduced.sine, sizeof looped), 0)
+            << std::hexfloat << looped << ", not " << reduced.sine << ": " << reduced.line;
+    }
+    EXPECT_EQ(checked, 56);
+}
+
+// Sines 2^-500 from a midpoint are beyond every width: each attempt declines, and the loop names
+// the argument and stops the program rather than return a sine it has not settled.
+TEST(SinePathsDeathTest, TheLoopAbortsWithADiagnosticWhenNoWidthSettles) {
+    int checked = 0;
+    for (const ReducedCase& reduced : ReadReducedCases()) {
+        if (reduced.distance != 500) continue;
+        ++checked;
+        double sine = 0.0;
+        EXPECT_FALSE(TryExactSine(reduced.argument, 16, sine)) << reduced.line;
+        std::ostringstream message;
+        message << "Sine: the rounding of the sine of (" << reduced.argument.quadrant
+                << (reduced.argument.negativeFraction ? " - 0x0." : " + 0x0.") << std::hex
+                << std::setfill('0');
+        for (std::uint32_t word : reduced.argument.fraction) message << std::setw(8) << word;
+        message << ") pi/2 is still undecided";
+        int settledWith = 0;
+        EXPECT_DEATH(ExactSineTrying(reduced.argument, {5, 9, 16}, settledWith),
+                     ::testing::HasSubstr(message.str()))
+            << reduced.line;
+    }
+    EXPECT_EQ(checked, 8);
 }
 
 }  // namespace

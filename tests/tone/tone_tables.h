@@ -13,6 +13,7 @@ extern const EmbeddedLines kSpecialsTable;
 extern const EmbeddedLines kFillDigestsTable;
 extern const EmbeddedLines kNearBoundTable;  // and make_bound_tables.py
 extern const EmbeddedLines kStepMultiplesTable;
+extern const EmbeddedLines kReducedMidpointsTable;  // make_reduced_tables.py
 
 struct SinePair {
     double argument;
