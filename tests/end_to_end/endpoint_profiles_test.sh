@@ -50,6 +50,7 @@ play_row() {  # LABEL PRODUCTS (and the row's fields)
   echo "$label: $((tenths / 10)).$((tenths % 10)) s"
   check "$label: output" "$expected" "$output"
   check "$label: exit code" 0 "$status"
+  [ "$status" = 0 ] || sed "s/^/  $label, standard error: /" "$work/errors"
   if [ "$references" != - ]; then
     check "$label: references left at exit" "outstanding references: $references" \
           "$(tail -n 1 "$work/run.log" 2>/dev/null)"
